@@ -1,0 +1,58 @@
+#include "markerbytes.h"
+
+#include <algorithm>
+#include <cstring>
+
+int findMarker(const QByteArray &content, const QByteArray &marker, int from)
+{
+    const int size = content.size();
+    const int markerSize = marker.size();
+    if (from < 0 || markerSize == 0 || markerSize > size - from) {
+        return -1;
+    }
+    // memchr is vectorised, so jumping from one first byte to the next beats a generic search
+    // on audio data, where the markers' first bytes are rare.
+    const char *data = content.constData();
+    const char *const lastStart = data + (size - markerSize);
+    const char first = marker.at(0);
+    const char *candidate = data + from;
+    while (candidate <= lastStart) {
+        const void *hit = std::memchr(candidate, first, static_cast<size_t>(lastStart - candidate) + 1);
+        if (!hit) {
+            return -1;
+        }
+        candidate = static_cast<const char *>(hit);
+        if (std::memcmp(candidate + 1, marker.constData() + 1, markerSize - 1) == 0) {
+            return static_cast<int>(candidate - data);
+        }
+        ++candidate;
+    }
+    return -1;
+}
+
+bool recordFirstMarker(const QByteArray &content, const QByteArray &marker, int32_t &cursor,
+                       int32_t &position)
+{
+    bool recorded = false;
+    for (;;) {
+        cursor = findMarker(content, marker, cursor);
+        if (cursor < 0) {
+            return recorded;
+        }
+        if (position == 1) {
+            position = cursor;
+            recorded = true;
+        }
+        ++cursor;
+    }
+}
+
+QString latin1Slice(const QByteArray &content, qint64 first, qint64 last)
+{
+    first = std::max<qint64>(first, 0);
+    last = std::min<qint64>(last, content.size() - 1);
+    if (first > last) {
+        return QString();
+    }
+    return QString::fromLatin1(content.constData() + first, static_cast<int>(last - first + 1));
+}

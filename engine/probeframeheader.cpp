@@ -1,0 +1,7 @@
+#include "frameheader.h"
+#include "mainwindow.h"
+
+int MainWindow::probeFrameHeader(const QByteArray &content) const
+{
+    return classifyFrameHeader(content);
+}
