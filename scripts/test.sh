@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs the whole test suite; exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/common.sh
+
+ensure_packages "${base_packages[@]}"
+export QT_QPA_PLATFORM=offscreen
+
+build_tree build
+(cd build && ctest --output-on-failure --timeout 900 -j "$(nproc)")
+
+# The byte functions once more under AddressSanitizer and UndefinedBehaviorSanitizer; any report
+# ends the test with a failure.
+build_tree build-sanitize -DTUNEWRIGHT_SANITIZE=ON -DTUNEWRIGHT_SANITIZE_ONLY_BYTES=ON
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd build-sanitize && ctest --output-on-failure --timeout 900 -j "$(nproc)" -L bytes)
