@@ -4,9 +4,12 @@
 #include <QApplication>
 #include <QDataStream>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
-#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <cmath>
@@ -35,9 +38,8 @@ int runLame(const QStringList &arguments)
     return lame.exitCode();
 }
 
-QByteArray toneMp3(const QString &directory, double seconds, const QStringList &extraArguments)
+QByteArray toneWav(double seconds, int sampleRate)
 {
-    const int sampleRate = 22050;
     const int samples = int(seconds * sampleRate);
     QByteArray wav;
     QDataStream stream(&wav, QIODevice::WriteOnly);
@@ -52,6 +54,12 @@ QByteArray toneMp3(const QString &directory, double seconds, const QStringList &
     for (int i = 0; i < samples; ++i) {
         stream << qint16(8000 * std::sin(2 * M_PI * 440 * i / sampleRate));
     }
+    return wav;
+}
+
+QByteArray toneMp3(const QString &directory, double seconds, const QStringList &extraArguments)
+{
+    const QByteArray wav = toneWav(seconds, 22050);
     const QString wavPath = directory + QStringLiteral("/tone.wav");
     const QString mp3Path = directory + QStringLiteral("/tone.mp3");
     if (!writeFile(wavPath, wav) || runLame(extraArguments + QStringList{ wavPath, mp3Path }) != 0) {
@@ -79,37 +87,84 @@ QByteArray id3v1Tag()
     return tag;
 }
 
-struct MessageBoxAnswerer::Private
+struct DialogDriver::Private
 {
     QTimer timer;
+    QList<std::function<void(QWidget *)>> actions;
+    QPointer<QWidget> lastAnswered;
 };
 
-MessageBoxAnswerer::MessageBoxAnswerer()
+DialogDriver::DialogDriver()
     : d(new Private)
 {
     QObject::connect(&d->timer, &QTimer::timeout, [this] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box) {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog || (dialog == d->lastAnswered && dialog->isVisible())) {
             return;
         }
-        d->timer.stop();
-        // Act outside the timer's own slot, so a box opened by the answer cannot block it.
-        QTimer::singleShot(0, box, [this, box] {
-            seen = true;
-            title = box->windowTitle();
-            text = box->text();
+        d->lastAnswered = dialog;
+        // A dialog nobody expected is recorded and closed, so the test fails instead of hanging.
+        const std::function<void(QWidget *)> action = d->actions.isEmpty()
+            ? [](QWidget *unexpected) { qobject_cast<QDialog *>(unexpected)->reject(); }
+            : d->actions.takeFirst();
+        SeenDialog entry;
+        entry.title = dialog->windowTitle();
+        if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
+            entry.kind = QStringLiteral("box");
+            entry.text = box->text();
             for (QAbstractButton *button : box->buttons()) {
-                buttons << button->text();
+                entry.buttons << button->text();
             }
-            box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->reject();
-        });
+        } else if (auto *fileDialog = qobject_cast<QFileDialog *>(dialog)) {
+            entry.kind = QStringLiteral("file");
+            entry.text = fileDialog->directory().absolutePath();
+            entry.buttons = fileDialog->nameFilters();
+        }
+        seen.append(entry);
+        // Act outside this slot: an answer that opens a further box would block it.
+        QTimer::singleShot(0, dialog, [action, dialog] { action(dialog); });
     });
     d->timer.start(20);
 }
 
-MessageBoxAnswerer::~MessageBoxAnswerer()
+DialogDriver::~DialogDriver()
 {
     delete d;
+}
+
+DialogDriver &DialogDriver::typePath(const QString &path)
+{
+    d->actions.append([path](QWidget *dialog) {
+        // The whole path at once: typed key by key, the completer's popup could take the Return.
+        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        edit->setText(path);
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+    return *this;
+}
+
+DialogDriver &DialogDriver::cancel()
+{
+    d->actions.append([](QWidget *dialog) { qobject_cast<QDialog *>(dialog)->reject(); });
+    return *this;
+}
+
+DialogDriver &DialogDriver::press(const QString &buttonText)
+{
+    d->actions.append([buttonText](QWidget *dialog) {
+        for (QAbstractButton *button : qobject_cast<QMessageBox *>(dialog)->buttons()) {
+            if (button->text() == buttonText) {
+                button->click();
+                return;
+            }
+        }
+    });
+    return *this;
+}
+
+int DialogDriver::pending() const
+{
+    return d->actions.size();
 }
 
 } // namespace Fixtures

@@ -85,10 +85,10 @@ void TestScanTags::markers()
     QFETCH(QByteArray, output);
 
     QVERIFY(writeFile(workState.inputPath, content));
-    MessageBoxAnswerer answerer;
+    DialogDriver driver;
     window.scanTags();
 
-    QVERIFY2(!answerer.seen, qPrintable(answerer.text));
+    QVERIFY(driver.seen.isEmpty());
     QCOMPARE(workState.tagPos, tagPos);
     QCOMPARE(workState.hasTag, hasTag);
     QCOMPARE(workState.lyricsPos, lyricsPos);
@@ -120,14 +120,15 @@ void TestScanTags::emptyOrUnreadableSourceIsRefused()
     QVERIFY(writeFile(workState.outputPath, "keep me"));
     workState.lyricsText = QStringLiteral("before");
 
-    MessageBoxAnswerer answerer;
+    DialogDriver driver;
+    driver.press(QStringLiteral("OK"));
     window.scanTags();
 
-    QVERIFY(answerer.seen);
-    QCOMPARE(answerer.title, QStringLiteral("Errore"));
-    QCOMPARE(answerer.text, QStringLiteral("Errore durante lo svolgimento dell'operazione, "
-                                           "riprovare con file diversi"));
-    QCOMPARE(answerer.buttons, QStringList(QStringLiteral("OK")));
+    QCOMPARE(driver.seen.size(), 1);
+    QCOMPARE(driver.seen.first().title, QStringLiteral("Errore"));
+    QCOMPARE(driver.seen.first().text, QStringLiteral("Errore durante lo svolgimento "
+                                                      "dell'operazione, riprovare con file diversi"));
+    QCOMPARE(driver.seen.first().buttons, QStringList(QStringLiteral("OK")));
     QCOMPARE(readFile(workState.outputPath), QByteArray("keep me"));
     QCOMPARE(workState.tagPos, 1);
     QCOMPARE(workState.searchPos, 0);
@@ -142,9 +143,9 @@ void TestScanTags::noDestinationDoesNothing()
     QVERIFY(writeFile(workState.inputPath, "TAG"));
     workState.outputPath.clear();
     workState.searchPos = 42;
-    MessageBoxAnswerer answerer;
+    DialogDriver driver;
     window.scanTags();
-    QVERIFY(!answerer.seen);
+    QVERIFY(driver.seen.isEmpty());
     QCOMPARE(workState.searchPos, 42);
     QVERIFY(workState.sourceBytes.isEmpty());
 }
