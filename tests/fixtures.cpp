@@ -149,11 +149,14 @@ DialogDriver &DialogDriver::cancel()
     return *this;
 }
 
-DialogDriver &DialogDriver::press(const QString &buttonText)
+DialogDriver &DialogDriver::press(const QString &buttonText, const std::function<void()> &before)
 {
-    d->actions.append([buttonText](QWidget *dialog) {
+    d->actions.append([buttonText, before](QWidget *dialog) {
         for (QAbstractButton *button : qobject_cast<QMessageBox *>(dialog)->buttons()) {
             if (button->text() == buttonText) {
+                if (before) {
+                    before();
+                }
                 button->click();
                 return;
             }

@@ -45,7 +45,8 @@ public:
     ~DialogDriver();
     DialogDriver &typePath(const QString &path);
     DialogDriver &cancel();
-    DialogDriver &press(const QString &buttonText);
+    // before, if given, runs just before the button is pressed.
+    DialogDriver &press(const QString &buttonText, const std::function<void()> &before = {});
     QList<SeenDialog> seen;
     int pending() const;
 
