@@ -70,10 +70,6 @@ void TestMarkerBytes::findMarkerEdges_data()
     QTest::newRow("longer-marker-found") << QByteArray("LYRICSBEGINxLYRICS200") << QByteArray("LYRICS200") << 0 << 12;
     QTest::newRow("from-skips-earlier") << QByteArray("TAGTAG") << QByteArray("TAG") << 1 << 3;
     QTest::newRow("from-past-end") << QByteArray("TAG") << QByteArray("TAG") << 4 << -1;
-    QTest::newRow("from-negative") << QByteArray("TAG") << QByteArray("TAG") << -1 << -1;
-    QTest::newRow("content-shorter-than-marker") << QByteArray("TA") << QByteArray("TAG") << 0 << -1;
-    QTest::newRow("case-sensitive") << QByteArray("tag Tag TAg") << QByteArray("TAG") << 0 << -1;
-    QTest::newRow("zero-bytes-around") << QByteArray("\0\0TAG\0", 6) << QByteArray("TAG") << 0 << 2;
 }
 
 void TestMarkerBytes::findMarkerEdges()
@@ -94,11 +90,9 @@ void TestMarkerBytes::slices_data()
     QTest::addColumn<int>("expectedFirst");
     QTest::addColumn<int>("expectedSize");
 
-    QTest::newRow("inside") << qint64(10) << qint64(19) << 10 << 10;
     QTest::newRow("clipped-at-end") << qint64(250) << qint64(264) << 250 << 6;
     QTest::newRow("starts-past-end") << qint64(256) << qint64(300) << 0 << 0;
     QTest::newRow("first-after-last") << qint64(20) << qint64(9) << 0 << 0;
-    QTest::newRow("whole") << qint64(0) << qint64(255) << 0 << 256;
     QTest::newRow("sentinel-range-1-to-9") << qint64(1) << qint64(9) << 1 << 9;
 }
 

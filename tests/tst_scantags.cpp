@@ -53,14 +53,9 @@ void TestScanTags::markers_data()
     const QByteArray tag = id3v1Tag();
     const QByteArray lyrics = lyrics3Block("testo");
 
-    QTest::newRow("tag-at-0") << at(audio, 0, "TAG") << 0 << true << 1 << 1 << at(audio, 0, "TAG");
-    QTest::newRow("tag-at-1") << at(audio, 1, "TAG") << 1 << true << 1 << 1 << at(audio, 1, "TAG").mid(1);
-    QTest::newRow("tag-at-1-and-500") << at(at(audio, 1, "TAG"), 500, "TAG") << 500 << true << 1 << 1
-                                      << at(audio, 500, "TAG").mid(500);
     QTest::newRow("tag-inside-audio-before-real-tag")
         << at(audio, 100, "TAG") + tag << 100 << true << 1 << 1
         << (at(audio, 100, "TAG") + tag).mid(100);
-    QTest::newRow("no-markers") << audio << 1 << false << 1 << 1 << QByteArray();
     QTest::newRow("lyrics-and-tag") << audio + lyrics + tag << 700 + lyrics.size() << true << 700
                                     << 700 + lyrics.size() - 9 << lyrics + tag;
     // A version 1 block has no "LYRICS200": lyricsEndPos stays 1 and nothing is captured.
