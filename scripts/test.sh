@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
-ensure_packages "${base_packages[@]}"
+ensure_packages "${base_packages[@]}" dpkg-dev file
 export QT_QPA_PLATFORM=offscreen
 
 build_tree build
@@ -12,7 +12,7 @@ build_tree build
 
 # The byte functions once more under AddressSanitizer and UndefinedBehaviorSanitizer; any report
 # ends the test with a failure.
-build_tree build-sanitize -DTUNEWRIGHT_SANITIZE=ON -DTUNEWRIGHT_SANITIZE_ONLY_BYTES=ON
+build_tree build-sanitize -DTUNEWRIGHT_SANITIZE=ON -DTUNEWRIGHT_BYTES_ONLY=ON
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-sanitize && ctest --output-on-failure --timeout 900 -j "$(nproc)" -L bytes)

@@ -1,4 +1,5 @@
-// Draws the program's artwork: the window background, the logo and the icon group.
+// Draws the program's artwork: the window background, the logo, the Windows icon group and the
+// same icon images as PNGs for the Linux desktop.
 // Shapes only, no text, so the result does not depend on the fonts of the machine.
 
 #include <QBuffer>
@@ -142,7 +143,12 @@ int main(int argc, char *argv[])
     bool written = target.mkpath(QStringLiteral("imgs"))
         && background().save(target.filePath(QStringLiteral("imgs/sfondo_prog.png")))
         && logo().save(target.filePath(QStringLiteral("imgs/logo.png")))
-        && writeFile(target.filePath(QStringLiteral("tunewright.ico")), iconGroup(sides));
+        && writeFile(target.filePath(QStringLiteral("tunewright.ico")), iconGroup(sides))
+        && target.mkpath(QStringLiteral("icons"));
+    for (const int side : sides) {
+        written = written
+            && iconImage(side).save(target.filePath(QStringLiteral("icons/%1.png").arg(side)));
+    }
     if (!written) {
         std::fprintf(stderr, "could not write the artwork into %s\n", qPrintable(target.path()));
         return 1;
