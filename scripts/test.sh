@@ -16,3 +16,6 @@ build_tree build-sanitize -DTUNEWRIGHT_SANITIZE=ON -DTUNEWRIGHT_BYTES_ONLY=ON
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-sanitize && ctest --output-on-failure --timeout 900 -j "$(nproc)" -L bytes)
+
+# A short run of each fuzz target from the committed seeds; any finding fails the suite.
+scripts/fuzz.sh 20
