@@ -313,10 +313,7 @@ void MainWindow::on_pushButton_4_clicked()
         }
     }
 
-    ui->pushButton->setEnabled(false);
-    ui->pushButton_2->setEnabled(false);
-    ui->pushButton_3->setEnabled(false);
-    ui->pushButton_4->setEnabled(false);
+    // The selection buttons have been off since the run began; only the finishing ones open up.
     ui->pushButton_5->setEnabled(true);
     ui->pushButton_6->setEnabled(true);
     ui->label_Bar->setText(QStringLiteral("Operazione completata"));
