@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 #include "ui_mainwindow_form.h"
-#include "workstate.h"
+#include "frameheader.h"
+#include "runcontroller.h"
+#include "safefiles.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -15,6 +17,17 @@
 #include <QUrl>
 
 #include <cstdlib>
+
+// The resources live in a static library, so they must be registered by hand; a static object
+// does it before main() runs and undoes it after everything else has gone. (Outside the
+// anonymous namespace: Q_INIT_RESOURCE declares a global function.)
+struct ResourceRegistration
+{
+    ResourceRegistration() { Q_INIT_RESOURCE(resources); }
+    ~ResourceRegistration() { Q_CLEANUP_RESOURCE(resources); }
+};
+
+static const ResourceRegistration resourceRegistration;
 
 namespace {
 
@@ -35,28 +48,15 @@ const Qt::CaseSensitivity fileNameCase = Qt::CaseInsensitive;
 const Qt::CaseSensitivity fileNameCase = Qt::CaseSensitive;
 #endif
 
-// The path with links resolved; for a file that does not exist yet, its folder's resolved path
-// plus its name. Empty when not even the folder exists.
-QString resolvedPath(const QString &path)
+// Whether writing to destination would write over source: the same text, the same file or
+// folder once links are followed, or the same name in the same folder.
+bool wouldOverwrite(const QString &destination, const QString &source)
 {
-    const QFileInfo info(path);
-    if (info.exists()) {
-        return info.canonicalFilePath();
-    }
-    const QString folder = info.absoluteDir().canonicalPath();
-    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + info.fileName();
-}
-
-// Whether writing to destination would write over source: the same text, or the same file or
-// folder reached through a link or in another letter case.
-bool sameFileOrFolder(const QString &destination, const QString &source)
-{
-    if (destination == source) {
-        return true;
-    }
-    const QString resolvedDestination = resolvedPath(destination);
-    return !resolvedDestination.isEmpty()
-        && resolvedDestination.compare(resolvedPath(source), fileNameCase) == 0;
+    const QFileInfo destinationInfo(destination);
+    const QFileInfo sourceInfo(source);
+    return destination == source || sameFile(destination, source)
+        || (sameFile(destinationInfo.absolutePath(), sourceInfo.absolutePath())
+            && destinationInfo.fileName().compare(sourceInfo.fileName(), fileNameCase) == 0);
 }
 
 void refuseSamePath(QWidget *parent)
@@ -80,6 +80,7 @@ QFileInfoList listMp3Files(QDir &folder, const QStringList &nameFilters)
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
+    , run(nullptr)
 {
     ui->setupUi(this);
     setFixedSize(size());
@@ -93,11 +94,23 @@ MainWindow::MainWindow(QWidget *parent)
     ui->progressBar->setStyleSheet(QString::fromLatin1(progressBarStyleSheet));
     ui->frame->setStyleSheet(QString::fromLatin1(logoStyleSheet));
     resetState();
+
+    run = new RunController(this);
+    connect(run, &RunController::fileStarted, this, &MainWindow::showProgress);
+    connect(run, &RunController::encodingChanged, this, &MainWindow::showEncoding);
+    connect(run, &RunController::finished, this, &MainWindow::showRunEnd);
 }
 
 MainWindow::~MainWindow()
 {
+    // Stopped while the widgets still exist, so no report of the run reaches a dead one.
+    delete run;
     delete ui;
+}
+
+WorkState &MainWindow::workState()
+{
+    return state;
 }
 
 void MainWindow::resetState()
@@ -115,24 +128,12 @@ void MainWindow::resetState()
     ui->pushButton_5->setEnabled(false);
     ui->pushButton_6->setEnabled(false);
 
-    workState.copyIndex = 0;
-    workState.searchPos = 0;
-    workState.endSearchPos = 0;
-    workState.lyricsPos = 1;
-    workState.lyricsEndPos = 1;
-    workState.tagPos = 1;
-    workState.outputPath.clear();
-    workState.inputPath.clear();
-    workState.lyricsText.clear();
-    workState.tagText.clear();
-    workState.sourceFileName.clear();
-    workState.destDirName.clear();
-    workState.hasTag = false;
-    workState.probeBytes.clear();
-    workState.encodedBytes.clear();
-    workState.sourceBytes.clear();
-    workState.fileList.clear();
-    workState.destDir.setPath(QString());
+    state.outputPath.clear();
+    state.inputPath.clear();
+    state.sourceFileName.clear();
+    state.destDirName.clear();
+    state.fileList.clear();
+    state.destDir.setPath(QString());
 }
 
 void MainWindow::on_pushButton_clicked()
@@ -143,7 +144,6 @@ void MainWindow::on_pushButton_clicked()
     if (path.isEmpty()) {
         return;
     }
-    WorkState &state = workState;
     ui->pushButton_3->setEnabled(false);
     ui->pushButton_4->setEnabled(false);
     ui->label_2->setText(QStringLiteral("Nessun percorso di destinazione selezionato"));
@@ -166,7 +166,6 @@ void MainWindow::on_pushButton_2_clicked()
     if (folderName.isEmpty() || folderName == QLatin1String(".")) {
         return;
     }
-    WorkState &state = workState;
     state.sourceDir = QDir(folder);
     ui->pushButton_3->setEnabled(false);
     ui->pushButton_4->setEnabled(false);
@@ -186,13 +185,14 @@ void MainWindow::on_pushButton_2_clicked()
 
 void MainWindow::on_pushBtnQuit_clicked()
 {
-    // Straight out, as the user asked; the exit handlers stop a running encoder with workState.
+    // std::exit() destroys nothing on main()'s stack, so the encoders are stopped and their
+    // temporary files removed here.
+    run->stop();
     std::exit(0);
 }
 
 void MainWindow::on_pushButton_3_clicked()
 {
-    WorkState &state = workState;
 
     if (state.sourceMode == QLatin1String("file")) {
         state.outputPath = QFileDialog::getSaveFileName(
@@ -202,7 +202,7 @@ void MainWindow::on_pushButton_3_clicked()
             ui->pushButton_4->setEnabled(false);
             return;
         }
-        if (sameFileOrFolder(state.outputPath, state.inputPath)) {
+        if (wouldOverwrite(state.outputPath, state.inputPath)) {
             ui->pushButton_4->setEnabled(false);
             refuseSamePath(this);
             return;
@@ -223,7 +223,7 @@ void MainWindow::on_pushButton_3_clicked()
         ui->pushButton_4->setEnabled(false);
         return;
     }
-    if (sameFileOrFolder(state.destDir.absolutePath(), state.sourceFolderPath)) {
+    if (wouldOverwrite(state.destDir.absolutePath(), state.sourceFolderPath)) {
         ui->pushButton_4->setEnabled(false);
         refuseSamePath(this);
         return;
@@ -235,7 +235,6 @@ void MainWindow::on_pushButton_3_clicked()
 
 void MainWindow::on_pushButton_4_clicked()
 {
-    WorkState &state = workState;
     const QString title = QStringLiteral("Attenzione");
     const QString yes = QStringLiteral("S\u00EC");
     const QString no = QStringLiteral("No");
@@ -257,62 +256,72 @@ void MainWindow::on_pushButton_4_clicked()
         return;
     }
 
-    // The encoder's wait keeps the window live; a second run, a new pick or a new destination
-    // started from there would change the state under this run, so those wait for its end.
+    // A second run, a new pick or a new destination during this one would change what it works
+    // on, so those wait for its end.
     ui->pushButton->setEnabled(false);
     ui->pushButton_2->setEnabled(false);
     ui->pushButton_3->setEnabled(false);
     ui->pushButton_4->setEnabled(false);
 
     if (state.sourceMode == QLatin1String("file")) {
-        ui->label_Bar->setText(QStringLiteral("Elaborazione dei file in corso: 1/1"));
-        scanTags();
-    } else {
-        const QFileInfoList listing = listMp3Files(state.sourceDir, { QStringLiteral("*.mp3") });
-        const int count = listing.size();
-        for (int i = 1; i <= count; ++i) {
-            const QFileInfo &entry = listing.at(i - 1);
-            state.inputPath = entry.absoluteFilePath();
-            QFile source(state.inputPath);
-            state.probeBytes = source.open(QIODevice::ReadOnly) ? source.readAll() : QByteArray();
-            source.close();
-            // A good MPEG-1 header at 44.1/48 kHz and 64 kbit/s or more: already playable.
-            if (probeFrameHeader(state.probeBytes) > 0) {
-                continue;
-            }
-            if (state.destDirName.isEmpty()) {
-                state.destDir.setPath(QFileDialog::getExistingDirectory(
-                    this, tr("Dove vuoi salvare i file?"), QStringLiteral("/home"),
-                    QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks));
-                state.destDirName = state.destDir.dirName();
-                if (!state.destDirName.isEmpty()
-                    && sameFileOrFolder(state.destDir.absolutePath(), state.sourceFolderPath)) {
-                    // Never write over the sources: the source folder counts as no choice.
-                    refuseSamePath(this);
-                    state.destDirName.clear();
-                }
-            }
-            state.outputPath = state.destDir.absolutePath() + QLatin1Char('/') + entry.fileName();
-            if (state.destDirName.isEmpty() || state.destDirName == QLatin1String(".")) {
-                break;
-            }
-            state.resultInfo = QFileInfo(state.outputPath);
-            ui->label_Bar->setText(
-                QStringLiteral("Elaborazione dei file in corso: %1/%2").arg(i).arg(count));
-            scanTags();
-
-            // The scan expects a clean slate for the next file.
-            state.lyricsText.clear();
-            state.tagText.clear();
-            state.searchPos = 0;
-            state.endSearchPos = 0;
-            state.lyricsPos = 1;
-            state.lyricsEndPos = 1;
-            state.tagPos = 1;
-            state.hasTag = false;
-        }
+        run->start({ { 1, state.inputPath, state.outputPath } }, 1, 1);
+        return;
     }
+    const QFileInfoList listing = listMp3Files(state.sourceDir, { QStringLiteral("*.mp3") });
+    run->start(folderTasks(listing), listing.size(), RunController::jobLimit());
+}
 
+QList<RunTask> MainWindow::folderTasks(const QFileInfoList &listing)
+{
+    QList<RunTask> tasks;
+    for (int i = 1; i <= listing.size(); ++i) {
+        const QFileInfo &entry = listing.at(i - 1);
+        // A good MPEG-1 header at 44.1/48 kHz and 64 kbit/s or more: already playable.
+        if (probeFile(entry.absoluteFilePath()) > 0) {
+            continue;
+        }
+        if (state.destDirName.isEmpty()) {
+            askDestinationFolder();
+        }
+        state.outputPath = state.destDir.absolutePath() + QLatin1Char('/') + entry.fileName();
+        if (state.destDirName.isEmpty() || state.destDirName == QLatin1String(".")) {
+            break;
+        }
+        tasks.append({ i, entry.absoluteFilePath(), state.outputPath });
+    }
+    return tasks;
+}
+
+void MainWindow::askDestinationFolder()
+{
+    state.destDir.setPath(QFileDialog::getExistingDirectory(
+        this, tr("Dove vuoi salvare i file?"), QStringLiteral("/home"),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks));
+    state.destDirName = state.destDir.dirName();
+    if (!state.destDirName.isEmpty()
+        && wouldOverwrite(state.destDir.absolutePath(), state.sourceFolderPath)) {
+        // Never write over the sources: the source folder counts as no choice.
+        refuseSamePath(this);
+        state.destDirName.clear();
+    }
+}
+
+void MainWindow::showProgress(int position, int count, const QString &output)
+{
+    state.resultInfo = QFileInfo(output);
+    ui->label_Bar->setText(
+        QStringLiteral("Elaborazione dei file in corso: %1/%2").arg(position).arg(count));
+}
+
+void MainWindow::showEncoding(bool encoding)
+{
+    // Maximum 0 makes the bar busy; 100 of 100 is full.
+    ui->progressBar->setMaximum(encoding ? 0 : 100);
+    ui->progressBar->setValue(encoding ? 0 : 100);
+}
+
+void MainWindow::showRunEnd()
+{
     // The selection buttons have been off since the run began; only the finishing ones open up.
     ui->pushButton_5->setEnabled(true);
     ui->pushButton_6->setEnabled(true);
@@ -323,7 +332,7 @@ void MainWindow::on_pushButton_5_clicked()
 {
     // "file:///" + "/home/..." would carry four slashes and name no folder on Linux;
     // fromLocalFile() gives "file:///C:/..." on Windows and "file:///home/..." here.
-    const QString folder = workState.resultInfo.absolutePath();
+    const QString folder = state.resultInfo.absolutePath();
     const QUrl url = folder.isEmpty() ? QUrl(QStringLiteral("file:///"), QUrl::TolerantMode)
                                       : QUrl::fromLocalFile(folder);
     QDesktopServices::openUrl(url);

@@ -1,14 +1,14 @@
-// Conversion against the bare encoder:
-//   rebuild  - rebuildOutput() over ten 30-second tones vs the same lame command run directly;
-//   folder   - a folder run through the real window, dialogs answered, over twenty 20-second
-//              tones vs the same twenty lame commands one after another.
-// Both report the median ratio of interleaved runs and the program's own CPU time while it
-// waits, as a share of the wall time; folder also reports the peak memory.
-// Run under a real display (xvfb-run) for the CPU figures to include painting.
+// A folder run through the real window against the bare encoder: sixteen 3-minute tones that
+// all convert, run by the program (dialogs answered, timed from "Sì" to "Operazione
+// completata") with TUNEWRIGHT_JOBS = N and = 1, by a sequential shell loop over lame and by
+// xargs -P N. Prints the medians of interleaved rounds: wall-time ratios, the program's own CPU
+// time as a share of its wall time, and its peak memory against the shown window's.
+// Run under a real display (xvfb-run) so the program paints as it would for a person.
+// Usage: bench_conversion [ROUNDS] [FILES] [SECONDS]
 
 #include "fixtures.h"
 #include "mainwindow.h"
-#include "workstate.h"
+#include "runcontroller.h"
 
 #include <QApplication>
 #include <QDir>
@@ -49,121 +49,59 @@ double median(QList<double> values)
     return values.isEmpty() ? 0 : values.at(values.size() / 2);
 }
 
-QStringList encoderArguments(const QString &input, const QString &output)
+QString freshFolder(const QString &path)
 {
-    return { QStringLiteral("--resample"), QStringLiteral("44.1"), QStringLiteral("-b"),
-             QStringLiteral("192"), input, output };
+    QDir(path).removeRecursively();
+    QDir().mkpath(path);
+    return path;
 }
 
-double timeDirect(const QStringList &inputs, const QString &outputFolder)
+// The same lame command the program runs, from a shell: one after another, or xargs -P jobs.
+double timeShell(const QString &source, const QString &output, int jobs)
 {
+    const QString each = QStringLiteral("lame --resample 44.1 -b 192 \"$0\" \"%1/$(basename \"$0\")\" "
+                                        ">/dev/null 2>&1").arg(output);
+    const QString script = jobs == 1
+        ? QStringLiteral("for f in \"%1\"/*.mp3; do sh -c '%2' \"$f\"; done").arg(source, each)
+        : QStringLiteral("ls \"%1\"/*.mp3 | xargs -P %2 -I{} sh -c '%3' {}").arg(source).arg(jobs).arg(each);
     QElapsedTimer timer;
     timer.start();
-    for (const QString &input : inputs) {
-        QProcess lame;
-        lame.start(QStringLiteral(LAME_PROGRAM),
-                   encoderArguments(input, outputFolder + QLatin1Char('/') + QFileInfo(input).fileName()));
-        lame.waitForFinished(-1);
-    }
+    QProcess shell;
+    shell.start(QStringLiteral("sh"), { QStringLiteral("-c"), script });
+    shell.waitForFinished(-1);
     return timer.nsecsElapsed() / 1e9;
 }
 
-QStringList makeTones(const QString &folder, int count, double seconds)
+struct ProgramRun
 {
-    QDir().mkpath(folder);
-    const QByteArray tone = toneMp3(folder, seconds, { QStringLiteral("-b"), QStringLiteral("32") });
-    QFile::remove(folder + QStringLiteral("/tone.mp3"));
-    QFile::remove(folder + QStringLiteral("/tone.wav"));
-    QStringList paths;
-    for (int i = 0; i < count; ++i) {
-        paths << folder + QStringLiteral("/tone%1.mp3").arg(i, 2, 10, QLatin1Char('0'));
-        writeFile(paths.last(), tone);
-    }
-    return paths;
-}
+    double wall = 0;
+    double cpu = 0;
+};
 
-void benchRebuild(MainWindow &window, const QString &root)
+ProgramRun timeProgram(MainWindow &window, const QString &source, const QString &output, int jobs)
 {
-    const QStringList tones = makeTones(root + QStringLiteral("/rebuild"), 10, 30);
-    QList<double> ratios;
-    double waitWall = 0;
-    double waitCpu = 0;
-    for (int i = 0; i < tones.size(); ++i) {
-        const QString output = root + QStringLiteral("/rebuilt.mp3");
-        double direct = 0;
-        double program = 0;
-        // Interleaved, alternating which goes first, so drift hits both alike.
-        for (int turn = 0; turn < 2; ++turn) {
-            if ((turn + i) % 2 == 0) {
-                direct = timeDirect({ tones.at(i) }, root);
-            } else {
-                window.resetState();
-                workState.inputPath = tones.at(i);
-                workState.outputPath = output;
-                workState.sourceBytes = readFile(tones.at(i));
-                QElapsedTimer timer;
-                timer.start();
-                const double cpuBefore = cpuSeconds();
-                window.rebuildOutput();
-                waitCpu += cpuSeconds() - cpuBefore;
-                program = timer.nsecsElapsed() / 1e9;
-                waitWall += program;
-            }
-        }
-        ratios << program / direct;
+    qputenv("TUNEWRIGHT_JOBS", QByteArray::number(jobs));
+    window.resetState();
+    DialogDriver driver;
+    driver.typePath(source);
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_2"), Qt::LeftButton);
+    driver.typePath(output);
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_3"), Qt::LeftButton);
+    ProgramRun run;
+    QElapsedTimer timer;
+    double cpuBefore = 0;
+    driver.press(QString::fromUtf8("S\xC3\xAC"), [&] {
+        timer.start();
+        cpuBefore = cpuSeconds();
+    });
+    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_4"), Qt::LeftButton);
+    auto *label = window.findChild<QLabel *>("label_Bar");
+    while (label->text() != QLatin1String("Operazione completata")) {
+        QTest::qWait(5);
     }
-    std::printf("rebuildOutput vs lame alone, ten 30 s tones: median ratio %.3f; "
-                "program CPU while waiting: %.1f %% of wall time\n",
-                median(ratios), 100 * waitCpu / waitWall);
-}
-
-void benchFolder(MainWindow &window, const QString &root)
-{
-    const QStringList tones = makeTones(root + QStringLiteral("/folder"), 20, 20);
-    const QString directOut = root + QStringLiteral("/direct-out");
-    QList<double> ratios;
-    double runWall = 0;
-    double runCpu = 0;
-    double peakBeforeRun = 0;
-    for (int round = 0; round < 3; ++round) {
-        const QString programOut = root + QStringLiteral("/program-out");
-        QDir(programOut).removeRecursively();
-        QDir(directOut).removeRecursively();
-        QDir().mkpath(programOut);
-        QDir().mkpath(directOut);
-        double direct = 0;
-        double program = 0;
-        for (int turn = 0; turn < 2; ++turn) {
-            if ((turn + round) % 2 == 0) {
-                direct = timeDirect(tones, directOut);
-                continue;
-            }
-            window.resetState();
-            DialogDriver driver;
-            driver.typePath(root + QStringLiteral("/folder"));
-            QTest::mouseClick(window.findChild<QPushButton *>("pushButton_2"), Qt::LeftButton);
-            driver.typePath(programOut);
-            QTest::mouseClick(window.findChild<QPushButton *>("pushButton_3"), Qt::LeftButton);
-            // Timed from the "Sì" to "Operazione completata".
-            QElapsedTimer timer;
-            double cpuBefore = 0;
-            driver.press(QString::fromUtf8("S\xC3\xAC"), [&] {
-                timer.start();
-                cpuBefore = cpuSeconds();
-                peakBeforeRun = std::max(peakBeforeRun, peakMegabytes());
-            });
-            QTest::mouseClick(window.findChild<QPushButton *>("pushButton_4"), Qt::LeftButton);
-            program = timer.nsecsElapsed() / 1e9;
-            runCpu += cpuSeconds() - cpuBefore;
-            runWall += program;
-        }
-        ratios << program / direct;
-    }
-    std::printf("folder run of twenty 20 s tones vs twenty lame commands: median ratio %.3f; "
-                "program CPU during the run: %.1f %% of wall time; peak memory %.1f MB, "
-                "%.1f MB with the dialogs opened before the run (largest file %.2f MB)\n",
-                median(ratios), 100 * runCpu / runWall, peakMegabytes(), peakBeforeRun,
-                QFileInfo(tones.first()).size() / 1e6);
+    run.wall = timer.nsecsElapsed() / 1e9;
+    run.cpu = cpuSeconds() - cpuBefore;
+    return run;
 }
 
 } // namespace
@@ -172,16 +110,63 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     const QStringList arguments = application.arguments();
+    const int rounds = arguments.value(1, QStringLiteral("5")).toInt();
+    const int files = arguments.value(2, QStringLiteral("16")).toInt();
+    const double seconds = arguments.value(3, QStringLiteral("180")).toDouble();
+    const int jobs = RunController::jobLimit();
+
     QTemporaryDir root;
+    const QString source = freshFolder(root.filePath(QStringLiteral("source")));
+    const QByteArray tone = toneMp3(root.path(), seconds, { QStringLiteral("-b"), QStringLiteral("32") });
+    for (int i = 0; i < files; ++i) {
+        writeFile(source + QStringLiteral("/tone%1.mp3").arg(i, 2, 10, QLatin1Char('0')), tone);
+    }
+
     MainWindow window;
     window.show();
-    QTest::qWaitForWindowExposed(&window);
-    std::printf("window shown; memory so far %.1f MB\n", peakMegabytes());
-    if (arguments.size() < 2 || arguments.contains(QStringLiteral("rebuild"))) {
-        benchRebuild(window, root.path());
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        return 1;
     }
-    if (arguments.size() < 2 || arguments.contains(QStringLiteral("folder"))) {
-        benchFolder(window, root.path());
+    const double baseline = peakMegabytes();
+
+    QList<double> sequential, parallel, programN, program1, cpuN, cpu1;
+    for (int round = 0; round < rounds; ++round) {
+        // Each round runs the four in another order, so drift hits them alike.
+        for (int turn = 0; turn < 4; ++turn) {
+            const QString output = freshFolder(root.filePath(QStringLiteral("out")));
+            switch ((turn + round) % 4) {
+            case 0:
+                sequential << timeShell(source, output, 1);
+                break;
+            case 1:
+                parallel << timeShell(source, output, jobs);
+                break;
+            case 2: {
+                const ProgramRun run = timeProgram(window, source, output, jobs);
+                programN << run.wall;
+                cpuN << run.cpu / run.wall;
+                break;
+            }
+            default: {
+                const ProgramRun run = timeProgram(window, source, output, 1);
+                program1 << run.wall;
+                cpu1 << run.cpu / run.wall;
+            }
+            }
+        }
     }
+    std::printf("%d files of %.0f s (%.2f MB each), %d rounds, N = %d\n", files, seconds,
+                tone.size() / 1e6, rounds, jobs);
+    std::printf("medians (s): sequential lame %.2f, xargs -P %d %.2f, program N=%d %.2f, "
+                "program N=1 %.2f\n", median(sequential), jobs, median(parallel), jobs,
+                median(programN), median(program1));
+    std::printf("program N=%d: %.3f of sequential (goal <= %.3f), %.3f of xargs (goal <= 1.05), "
+                "CPU %.1f %% of wall\n", jobs, median(programN) / median(sequential),
+                1.1 / jobs + 0.05, median(programN) / median(parallel), 100 * median(cpuN));
+    std::printf("program N=1: %.3f of sequential, %.3f of xargs, CPU %.1f %% of wall\n",
+                median(program1) / median(sequential), median(program1) / median(parallel),
+                100 * median(cpu1));
+    std::printf("peak memory %.1f MB against %.1f MB with the window shown\n", peakMegabytes(),
+                baseline);
     return 0;
 }

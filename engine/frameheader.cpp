@@ -1,5 +1,8 @@
 #include "frameheader.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 namespace {
 
 // Header candidates start at offsets 0 to 2303; each needs the two bytes after it.
@@ -27,7 +30,7 @@ unsigned byteAt(const QByteArray &content, int offset)
 
 } // namespace
 
-int frameSyncOffset(const QByteArray &content)
+int findFrameSync(const QByteArray &content)
 {
     const int size = content.size();
     for (int i = 0; i < syncWindow && i < size; ++i) {
@@ -53,9 +56,9 @@ int frameSyncOffset(const QByteArray &content)
     return -1;
 }
 
-int classifyFrameHeader(const QByteArray &content)
+int probeFrameHeader(const QByteArray &content)
 {
-    const int offset = frameSyncOffset(content);
+    const int offset = findFrameSync(content);
     if (offset < 0) {
         return -1;
     }
@@ -89,4 +92,16 @@ int classifyFrameHeader(const QByteArray &content)
         return bitrate;
     }
     return -4;
+}
+
+int probeFile(const QString &path)
+{
+    if (!QFileInfo(path).isFile()) {
+        return -1;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    return probeFrameHeader(file.read(probeWindowBytes));
 }

@@ -1,6 +1,5 @@
 #include "markerbytes.h"
 
-#include <algorithm>
 #include <cstring>
 
 int findMarker(const QByteArray &content, const QByteArray &marker, int from)
@@ -45,14 +44,4 @@ bool recordFirstMarker(const QByteArray &content, const QByteArray &marker, int3
         }
         ++cursor;
     }
-}
-
-QString latin1Slice(const QByteArray &content, qint64 first, qint64 last)
-{
-    first = std::max<qint64>(first, 0);
-    last = std::min<qint64>(last, content.size() - 1);
-    if (first > last) {
-        return QString();
-    }
-    return QString::fromLatin1(content.constData() + first, static_cast<int>(last - first + 1));
 }

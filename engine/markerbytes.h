@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QString>
 
 #include <cstdint>
 
@@ -15,6 +14,3 @@ int findMarker(const QByteArray &content, const QByteArray &marker, int from);
 bool recordFirstMarker(const QByteArray &content, const QByteArray &marker, int32_t &cursor,
                        int32_t &position);
 
-// The bytes from first to last inclusive, clipped to the content, one character per byte
-// (Latin-1, so every byte value 0-255 survives the trip back through toLatin1()).
-QString latin1Slice(const QByteArray &content, qint64 first, qint64 last);

@@ -10,12 +10,12 @@ export QT_QPA_PLATFORM=offscreen
 build_tree build
 (cd build && ctest --output-on-failure --timeout 900 -j "$(nproc)")
 
-# The byte functions once more under AddressSanitizer and UndefinedBehaviorSanitizer; any report
+# The engine once more under AddressSanitizer and UndefinedBehaviorSanitizer; any report
 # ends the test with a failure.
-build_tree build-sanitize -DTUNEWRIGHT_SANITIZE=ON -DTUNEWRIGHT_BYTES_ONLY=ON
+build_tree build-sanitize -DTUNEWRIGHT_SANITIZE=ON -DTUNEWRIGHT_ENGINE_ONLY=ON
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-(cd build-sanitize && ctest --output-on-failure --timeout 900 -j "$(nproc)" -L bytes)
+(cd build-sanitize && ctest --output-on-failure --timeout 900 -j "$(nproc)" -L engine)
 
 # A short run of each fuzz target from the committed seeds; any finding fails the suite.
 scripts/fuzz.sh 20

@@ -1,14 +1,16 @@
 // Linked with the program's real main(). When the window shows, it reports its window flags on
-// stdout; with TUNEWRIGHT_TEST_INPUT and TUNEWRIGHT_TEST_OUTPUT set it then starts a single-file
-// run on them, answers "Sì", reports the encoder's pid once it runs and presses "X". Without
-// them it closes the window, so the program ends the ordinary way.
+// stdout. With TUNEWRIGHT_TEST_SOURCE and TUNEWRIGHT_TEST_DESTINATION set it then picks them
+// through the dialogs, starts the run, waits until as many stand-in encoders as the run may
+// keep busy have reported in STANDIN_PID_DIR, reports the progress text and presses "X".
+// Without them it closes the window, so the program ends the ordinary way.
 
-#include "workstate.h"
+#include "fixtures.h"
 
-#include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMainWindow>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
@@ -22,27 +24,32 @@ void report(const QByteArray &line)
     std::fflush(stdout);
 }
 
+void click(QMainWindow *window, const char *name)
+{
+    window->findChild<QPushButton *>(name)->click();
+}
+
 void runAndQuit(QMainWindow *window)
 {
-    workState.sourceMode = QStringLiteral("file");
-    workState.inputPath = qEnvironmentVariable("TUNEWRIGHT_TEST_INPUT");
-    workState.outputPath = qEnvironmentVariable("TUNEWRIGHT_TEST_OUTPUT");
+    const QString source = qEnvironmentVariable("TUNEWRIGHT_TEST_SOURCE");
+    auto *driver = new Fixtures::DialogDriver;
+    driver->typePath(source);
+    click(window, QFileInfo(source).isDir() ? "pushButton_2" : "pushButton");
+    driver->typePath(qEnvironmentVariable("TUNEWRIGHT_TEST_DESTINATION"));
+    click(window, "pushButton_3");
+    driver->press(QString::fromUtf8("S\xC3\xAC"));
 
+    const int encoders = qMax(1, qEnvironmentVariableIntValue("TUNEWRIGHT_JOBS"));
     auto *poll = new QTimer(window);
-    QObject::connect(poll, &QTimer::timeout, window, [window, poll] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            QTimer::singleShot(0, box->buttons().first(), &QAbstractButton::click); // "Sì"
-        } else if (workState.encoderProcess.state() == QProcess::Running) {
+    QObject::connect(poll, &QTimer::timeout, window, [window, poll, encoders] {
+        if (QDir(qEnvironmentVariable("STANDIN_PID_DIR")).count() - 2 >= uint(encoders)) {
             poll->stop();
-            report("encoder " + QByteArray::number(workState.encoderProcess.processId()));
-            QTimer::singleShot(0, window->findChild<QPushButton *>("pushBtnQuit"),
-                               &QAbstractButton::click);
+            report("progress " + window->findChild<QLabel *>("label_Bar")->text().toUtf8());
+            click(window, "pushBtnQuit");
         }
     });
     poll->start(10);
-    auto *start = window->findChild<QPushButton *>("pushButton_4");
-    start->setEnabled(true);
-    start->click();
+    QTimer::singleShot(0, window, [window] { click(window, "pushButton_4"); });
 }
 
 class ShowSpy : public QObject
@@ -56,7 +63,7 @@ protected:
         auto *window = qobject_cast<QMainWindow *>(watched);
         if (window && event->type() == QEvent::Show) {
             report("windowFlags 0x" + QByteArray::number(int(window->windowFlags()), 16));
-            if (qEnvironmentVariableIsSet("TUNEWRIGHT_TEST_INPUT")) {
+            if (qEnvironmentVariableIsSet("TUNEWRIGHT_TEST_SOURCE")) {
                 QTimer::singleShot(0, window, [window] { runAndQuit(window); });
             } else {
                 QTimer::singleShot(0, window, &QMainWindow::close);

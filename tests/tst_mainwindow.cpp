@@ -1,9 +1,7 @@
 #include "mainwindow.h"
-#include "workstate.h"
 
 #include <QLabel>
 #include <QMetaMethod>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
 
@@ -18,28 +16,6 @@ void recordSlotWarnings(QtMsgType, const QMessageLogContext &, const QString &me
     }
 }
 
-// What resetState() governs, read off the window and the state record.
-QStringList resetView(const MainWindow &window)
-{
-    QStringList view;
-    for (const char *name : { "label", "label_2", "label_Bar" }) {
-        view << window.findChild<QLabel *>(name)->text();
-    }
-    const auto *bar = window.findChild<QProgressBar *>("progressBar");
-    view << QStringLiteral("bar %1 of %2-%3").arg(bar->value()).arg(bar->minimum()).arg(bar->maximum());
-    for (const auto *button : window.findChildren<QPushButton *>(QRegularExpression("^pushButton"))) {
-        view << button->objectName() + (button->isEnabled() ? " on" : " off");
-    }
-    const WorkState &s = workState;
-    for (const int value : { s.copyIndex, s.searchPos, s.endSearchPos, s.lyricsPos,
-                             s.lyricsEndPos, s.tagPos, int(s.hasTag), s.fileList.size() }) {
-        view << QString::number(value);
-    }
-    view << s.outputPath << s.inputPath << s.lyricsText << s.tagText << s.sourceFileName
-         << s.destDirName << s.probeBytes + s.encodedBytes + s.sourceBytes << s.destDir.path();
-    return view;
-}
-
 } // namespace
 
 class TestMainWindow : public QObject
@@ -48,7 +24,6 @@ class TestMainWindow : public QObject
 
 private slots:
     void slotsBoundByNameOnly();
-    void resetRestoresStartState();
     void renderedPixels_data();
     void renderedPixels();
     void logoShowsInFrame();
@@ -78,46 +53,6 @@ void TestMainWindow::slotsBoundByNameOnly()
                                          "on_pushBtnQuit_clicked()", "on_pushButton_3_clicked()",
                                          "on_pushButton_4_clicked()", "on_pushButton_5_clicked()",
                                          "on_pushButton_6_clicked()" }));
-}
-
-void TestMainWindow::resetRestoresStartState()
-{
-    MainWindow window;
-    const QStringList startView = resetView(window);
-    QCOMPARE(startView.mid(2, 2), QStringList({ QString(), QStringLiteral("bar 0 of 0-100") }));
-
-    // Disturb everything the reset governs, the way a finished run leaves it.
-    for (auto *label : window.findChildren<QLabel *>(QRegularExpression("^label(_2|_Bar)?$"))) {
-        label->setText(QStringLiteral("changed"));
-    }
-    window.findChild<QProgressBar *>("progressBar")->setValue(100);
-    for (auto *button : window.findChildren<QPushButton *>(QRegularExpression("^pushButton"))) {
-        button->setEnabled(!button->isEnabled());
-    }
-    WorkState &s = workState;
-    s.copyIndex = s.searchPos = s.endSearchPos = -1;
-    s.lyricsPos = s.lyricsEndPos = s.tagPos = 700;
-    s.hasTag = true;
-    for (QString *text : { &s.outputPath, &s.inputPath, &s.lyricsText, &s.tagText,
-                           &s.sourceFileName, &s.destDirName }) {
-        *text = QStringLiteral("x");
-    }
-    s.probeBytes = s.encodedBytes = s.sourceBytes = "bytes";
-    s.fileList = { QFileInfo(QStringLiteral("/tmp/a.mp3")) };
-    s.destDir.setPath(QStringLiteral("/tmp"));
-    // What the next pick sets again is left alone.
-    s.sourceMode = QStringLiteral("folder");
-    s.sourceFolderPath = QStringLiteral("/music");
-    s.sourceDir.setPath(QStringLiteral("/music"));
-    s.resultInfo = QFileInfo(QStringLiteral("/out/song.mp3"));
-
-    QTest::mouseClick(window.findChild<QPushButton *>("pushButton_6"), Qt::LeftButton);
-    QCOMPARE(resetView(window), startView);
-    window.resetState();
-    QCOMPARE(resetView(window), startView);
-    QCOMPARE(QStringList({ s.sourceMode, s.sourceFolderPath, s.sourceDir.path(),
-                           s.resultInfo.filePath() }),
-             QStringList({ "folder", "/music", "/music", "/out/song.mp3" }));
 }
 
 void TestMainWindow::renderedPixels_data()

@@ -12,7 +12,8 @@ class TestProgram : public QObject
 
 private slots:
     void framelessWindowAndOneDebugLine();
-    void quitDuringConversionStopsTheEncoder();
+    void quitDuringRunStopsTheEncoders_data();
+    void quitDuringRunStopsTheEncoders();
 
 private:
     QProcessEnvironment environment() const;
@@ -43,36 +44,58 @@ void TestProgram::framelessWindowAndOneDebugLine()
     QCOMPARE(debugLines, QStringList(QStringLiteral("App path :  \"%1\"").arg(programDir)));
 }
 
-void TestProgram::quitDuringConversionStopsTheEncoder()
+void TestProgram::quitDuringRunStopsTheEncoders_data()
 {
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<QByteArray>("jobs");
+    QTest::addColumn<QString>("progress");
+
+    QTest::newRow("single-file") << false << QByteArray() << "1/1";
+    QTest::newRow("folder-two-at-once") << true << QByteArray("2") << "2/4";
+}
+
+void TestProgram::quitDuringRunStopsTheEncoders()
+{
+    QFETCH(bool, folder);
+    QFETCH(QByteArray, jobs);
+    QFETCH(QString, progress);
+
+    // The stand-in encoder sleeps until it is stopped and leaves its process id in pids/.
     QTemporaryDir directory;
-    // Three minutes of tone keep the real encoder busy well past the click.
-    const QString input = directory.filePath(QStringLiteral("long.wav"));
-    const QString output = directory.filePath(QStringLiteral("out.mp3"));
-    QVERIFY(Fixtures::writeFile(input, Fixtures::toneWav(180, 44100)));
+    const QString source = directory.filePath(QStringLiteral("src"));
+    const QString output = directory.filePath(QStringLiteral("out"));
+    const QString pids = directory.filePath(QStringLiteral("pids"));
+    for (const QString &folderPath : { source, output, pids }) {
+        QVERIFY(QDir().mkpath(folderPath));
+    }
+    for (const char *name : { "1.mp3", "2.mp3", "3.mp3", "4.mp3" }) {
+        QVERIFY(Fixtures::writeFile(source + '/' + name, "not yet a good MP3"));
+    }
 
     QProcess program;
     QProcessEnvironment withRun = environment();
-    withRun.insert(QStringLiteral("TUNEWRIGHT_TEST_INPUT"), input);
-    withRun.insert(QStringLiteral("TUNEWRIGHT_TEST_OUTPUT"), output);
+    withRun.insert(QStringLiteral("TUNEWRIGHT_TEST_SOURCE"), folder ? source : source + "/1.mp3");
+    withRun.insert(QStringLiteral("TUNEWRIGHT_TEST_DESTINATION"),
+                   folder ? output : output + "/1.mp3");
+    withRun.insert(QStringLiteral("TUNEWRIGHT_JOBS"), QString::fromLatin1(jobs));
+    withRun.insert(QStringLiteral("STANDIN_MODE"), QStringLiteral("slow"));
+    withRun.insert(QStringLiteral("STANDIN_PID_DIR"), pids);
     program.setProcessEnvironment(withRun);
     program.start(QStringLiteral(PROGRAM_SPY), QStringList());
     QVERIFY2(program.waitForFinished(60000), "the program did not end after X");
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
-    QVERIFY2(program.readAllStandardOutput().contains("\nencoder "), "X came before the encoder");
+    // Only as many encoders as allowed were started before X.
+    QVERIFY2(program.readAllStandardOutput().contains(
+                 "progress Elaborazione dei file in corso: " + progress.toLatin1()),
+             "X came before the encoders, or more of them ran");
 
-    // Every process still working on our output, the encoder and anything it may have started,
-    // must be gone, or at most a zombie waiting for its reaper.
-    const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &pid : processes) {
-        if (!Fixtures::readFile("/proc/" + pid + "/cmdline").contains(output.toLocal8Bit())) {
-            continue;
-        }
-        const QByteArray fields = Fixtures::readFile("/proc/" + pid + "/stat");
-        QVERIFY2(fields.isEmpty() || fields.mid(fields.lastIndexOf(')') + 2, 1) == "Z",
-                 fields.constData());
+    const QStringList started = QDir(pids).entryList(QDir::Files);
+    QCOMPARE(started.size(), qMax(1, jobs.toInt()));
+    for (const QString &pid : started) {
+        QVERIFY2(!QFileInfo::exists(QStringLiteral("/proc/") + pid), qPrintable(pid));
     }
+    QCOMPARE(QDir(output).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestProgram)

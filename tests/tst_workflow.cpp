@@ -1,11 +1,13 @@
 #include "fixtures.h"
 #include "mainwindow.h"
-#include "workstate.h"
 
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Fixtures;
 
@@ -14,6 +16,10 @@ namespace {
 const QString yes = QString::fromUtf8("S\xC3\xAC");
 const QString chooseHint = QStringLiteral("\nClicca su CONTINUA per scegliere la cartella di destinazione");
 const QString startHint = QStringLiteral("\nClicca su VAI per iniziare la conversione");
+const QString failureText = QStringLiteral("Errore durante lo svolgimento dell'operazione, "
+                                           "riprovare con file diversi\n");
+const QString progress = QStringLiteral("Elaborazione dei file in corso: %1");
+const QString done = QStringLiteral("Operazione completata");
 
 QString buttonStates(const MainWindow &window)
 {
@@ -35,9 +41,9 @@ void click(MainWindow &window, const char *name)
 }
 
 // Everything a person sees of the steps, plus the state fields the steps write.
-QStringList snapshot(const MainWindow &window)
+QStringList snapshot(MainWindow &window)
 {
-    const WorkState &s = workState;
+    const WorkState &s = window.workState();
     return { buttonStates(window), labelText(window, "label"), labelText(window, "label_2"),
              labelText(window, "label_Bar"), s.inputPath, s.outputPath, s.sourceFileName,
              s.sourceMode, s.sourceFolderPath, s.destDirName, s.destDir.path(),
@@ -54,7 +60,7 @@ void choose(MainWindow &window, DialogDriver &driver, const QString &source,
     click(window, "pushButton_3");
 }
 
-// Presses INIZIA and returns the progress texts shown while the run went on.
+// Presses INIZIA and returns the progress texts shown until the run's end state.
 QStringList runAndWatch(MainWindow &window)
 {
     QStringList texts;
@@ -68,7 +74,21 @@ QStringList runAndWatch(MainWindow &window)
     QObject::connect(&watcher, &QTimer::timeout, record);
     watcher.start(5);
     click(window, "pushButton_4");
-    record();
+    // The run goes on after the slot returns; a run that never ends lacks "done" at the end.
+    if (QTest::qWaitFor([&] { return labelText(window, "label_Bar") == done; }, 60000)) {
+        record();
+    }
+    return texts;
+}
+
+QStringList boxTexts(const DialogDriver &driver, const QString &title)
+{
+    QStringList texts;
+    for (const SeenDialog &dialog : driver.seen) {
+        if (dialog.title == title) {
+            texts << dialog.text;
+        }
+    }
     return texts;
 }
 
@@ -85,7 +105,9 @@ private slots:
     void initTestCase();
     void init();
     void singleFileEndToEnd();
-    void folderRunConvertsOnlyWhatFailsTheProbe();
+    void singleFifoGetsTheErrorBox();
+    void folderRun_data();
+    void folderRun();
     void declinedRunChangesNothing_data();
     void declinedRunChangesNothing();
     void cancelledDialogChangesNothing_data();
@@ -120,7 +142,7 @@ void TestWorkflow::initTestCase()
 void TestWorkflow::init()
 {
     openedUrls.clear();
-    workState.resultInfo = QFileInfo();
+    qunsetenv("TUNEWRIGHT_JOBS");
 }
 
 QString TestWorkflow::makeFolder(const QString &name)
@@ -145,18 +167,22 @@ void TestWorkflow::singleFileEndToEnd()
     const QString output = makeFolder(QStringLiteral("single-out")) + QStringLiteral("/result.mp3");
     const QByteArray tail = lyrics3Block("[00:01]la la \xE8") + id3v1Tag();
     QVERIFY(writeFile(source, lowQuality + tail));
+    QVERIFY(writeFile(output, "an older result, replaced after the confirmation"));
 
     MainWindow window;
+    const QStringList startState = snapshot(window);
     DialogDriver driver;
-    choose(window, driver, source, output, false);
+    driver.typePath(source);
+    click(window, "pushButton");
+    driver.typePath(output).press(QStringLiteral("&Yes")); // the save dialog's own question
+    click(window, "pushButton_3");
     QCOMPARE(labelText(window, "label"), QStringLiteral("Percorso del file: ") + source + chooseHint);
     QCOMPARE(labelText(window, "label_2"),
              QStringLiteral("Percorso del file di destinazione: ") + output + startHint);
     QCOMPARE(buttonStates(window), QStringLiteral("111100"));
 
     driver.press(yes);
-    QCOMPARE(runAndWatch(window), QStringList({ QStringLiteral("Elaborazione dei file in corso: 1/1"),
-                                                QStringLiteral("Operazione completata") }));
+    QCOMPARE(runAndWatch(window), QStringList({ progress.arg("1/1"), done }));
     QCOMPARE(buttonStates(window), QStringLiteral("000011"));
     QCOMPARE(driver.pending(), 0);
     QCOMPARE(driver.seen.at(0).title, QStringLiteral("Scegli il file MP3 originale"));
@@ -164,108 +190,157 @@ void TestWorkflow::singleFileEndToEnd()
     QCOMPARE(driver.seen.at(0).buttons, QStringList(QStringLiteral("*.mp3")));
     QCOMPARE(driver.seen.at(1).title, QStringLiteral("Dove vuoi salvare il File?"));
     QCOMPARE(driver.seen.at(1).buttons, QStringList(QStringLiteral("MP3 (*.mp3 *.Mp3 *.MP3)")));
-    QCOMPARE(driver.seen.at(2).buttons, QStringList({ yes, QStringLiteral("No") }));
+    QCOMPARE(driver.seen.at(3).buttons, QStringList({ yes, QStringLiteral("No") }));
 
     QVERIFY(readFile(output) == referenceEncoding(source) + tail);
     QVERIFY(readFile(source) == lowQuality + tail);
+    QCOMPARE(QDir(QFileInfo(output).path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList(QStringLiteral("result.mp3")));
 
     click(window, "pushButton_5");
     QCOMPARE(openedUrls, QList<QUrl>({ QUrl::fromLocalFile(QFileInfo(output).absolutePath()) }));
 
+    // "Nuovo" gives the start state back, but for what the next pick sets again.
     click(window, "pushButton_6");
-    const QStringList afterOnce = snapshot(window);
-    QCOMPARE(afterOnce.first(), QStringLiteral("110000"));
-    window.findChild<QPushButton *>("pushButton_6")->setEnabled(true);
-    click(window, "pushButton_6");
-    QCOMPARE(snapshot(window), afterOnce);
+    QStringList expected = startState;
+    expected[7] = QStringLiteral("file");
+    expected[11] = output;
+    QCOMPARE(snapshot(window), expected);
 
-    // resultInfo survives "Nuovo"; with nothing ever recorded the bare "file:///" goes out.
-    workState.resultInfo = QFileInfo();
+    // With nothing ever recorded the bare "file:///" goes out.
+    window.workState().resultInfo = QFileInfo();
     window.findChild<QPushButton *>("pushButton_5")->setEnabled(true);
     click(window, "pushButton_5");
     QCOMPARE(openedUrls.last(), QUrl(QStringLiteral("file:///")));
 }
 
-void TestWorkflow::folderRunConvertsOnlyWhatFailsTheProbe()
+void TestWorkflow::singleFifoGetsTheErrorBox()
 {
+    // Opening a FIFO waits for a writer: the run must refuse it without opening it.
+    const QString source = makeFolder(QStringLiteral("fifo")) + QStringLiteral("/pipe.mp3");
+    QCOMPARE(mkfifo(QFile::encodeName(source).constData(), 0600), 0);
+    const QString output = makeFolder(QStringLiteral("fifo-out")) + QStringLiteral("/out.mp3");
+
+    MainWindow window;
+    DialogDriver driver;
+    choose(window, driver, source, output, false);
+    driver.press(yes).press(QStringLiteral("OK"));
+    QCOMPARE(runAndWatch(window), QStringList({ progress.arg("1/1"), done }));
+    QCOMPARE(boxTexts(driver, QStringLiteral("Errore")), QStringList(failureText + source));
+    QVERIFY(QDir(makeFolder(QStringLiteral("fifo-out"))).isEmpty());
+}
+
+void TestWorkflow::folderRun_data()
+{
+    QTest::addColumn<QByteArray>("jobs");
+
+    QTest::newRow("one-at-a-time") << QByteArray("1");
+    QTest::newRow("four-at-once") << QByteArray("4");
+}
+
+void TestWorkflow::folderRun()
+{
+    QFETCH(QByteArray, jobs);
+
     const QString source = makeFolder(QStringLiteral("folder"));
     const QString output = makeFolder(QStringLiteral("folder-out"));
-    // Listed by name without regard to case: the second and the fifth need converting.
+    const QByteArray tagged = lowQuality + lyrics3Block("testo") + id3v1Tag();
+    // Listed by name without regard to case. Converted: b (tagged), d and both g; failing: c
+    // (empty) and e (a link to a device, which is never to be read); skipped: a and f, already
+    // good. A FIFO would not even be listed.
     const QList<QPair<QString, QByteArray>> files = {
-        { "a.MP3", goodQuality }, { "b.Mp3", lowQuality }, { "c.mP3", goodQuality },
-        { "D.mp3", goodQuality }, { "e.mp3", lowQuality + id3v1Tag() },
-        { "song.mp3.bak", lowQuality }, { ".hidden.mp3", lowQuality },
+        { "a.MP3", goodQuality }, { "b.Mp3", tagged }, { "c.mp3", QByteArray() },
+        { "d.mP3", lowQuality }, { "f.mp3", goodQuality }, { "G.mp3", tagged },
+        { "g.mp3", lowQuality }, { "song.mp3.bak", lowQuality }, { ".hidden.mp3", lowQuality },
     };
     for (const auto &file : files) {
         QVERIFY(writeFile(source + QLatin1Char('/') + file.first, file.second));
     }
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), source + "/e.mp3"));
     QVERIFY(QDir(source).mkdir(QStringLiteral("sub.mp3")));
+    qputenv("TUNEWRIGHT_JOBS", jobs);
 
     MainWindow window;
     DialogDriver driver;
     choose(window, driver, source, output, true);
-    QCOMPARE(workState.fileList.size(), 5);
     QCOMPARE(labelText(window, "label"), QStringLiteral("Percorso dei file: ") + source + chooseHint);
     QCOMPARE(labelText(window, "label_2"),
              QStringLiteral("Percorso del file di destinazione: ") + output + startHint);
-    QCOMPARE(workState.outputPath, output + QLatin1Char('/'));
+    // The first box must not hold up the other files: they are all done before it is answered.
+    driver.press(yes).press(QStringLiteral("OK"), [&] {
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(output + "/g.mp3"), 60000);
+    });
+    driver.press(QStringLiteral("OK"));
+    const QStringList texts = runAndWatch(window);
 
-    driver.press(yes);
-    QCOMPARE(runAndWatch(window), QStringList({ QStringLiteral("Elaborazione dei file in corso: 2/5"),
-                                                QStringLiteral("Elaborazione dei file in corso: 5/5"),
-                                                QStringLiteral("Operazione completata") }));
-    QCOMPARE(driver.seen.at(0).title, QStringLiteral("Selezione Cartella"));
-    QCOMPARE(driver.seen.at(1).title, QStringLiteral("Dove vuoi salvare i file?"));
-    QCOMPARE(QDir(output).entryList(QDir::Files | QDir::Hidden), QStringList({ "b.Mp3", "e.mp3" }));
-    QVERIFY(readFile(output + "/b.Mp3") == referenceEncoding(source + "/b.Mp3"));
-    // Only e.mp3 had a tag: the scan state is cleared between files.
-    QVERIFY(readFile(output + "/e.mp3") == referenceEncoding(source + "/e.mp3") + id3v1Tag());
+    QCOMPARE(driver.pending(), 0);
+    QCOMPARE(boxTexts(driver, QStringLiteral("Errore")),
+             QStringList({ failureText + source + "/c.mp3", failureText + source + "/e.mp3" }));
+    // A refused file's text is replaced at once by the next file's, so it is never seen.
+    if (jobs == "1") {
+        QCOMPARE(texts, QStringList({ progress.arg("2/8"), progress.arg("4/8"),
+                                      progress.arg("7/8"), progress.arg("8/8"), done }));
+    }
+    QCOMPARE(texts.last(), done);
+    QCOMPARE(buttonStates(window), QStringLiteral("000011"));
+    QCOMPARE(QDir(output).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             QStringList({ "G.mp3", "b.Mp3", "d.mP3", "g.mp3" }));
+    QVERIFY(readFile(output + "/b.Mp3") == referenceEncoding(source + "/b.Mp3") + tagged.mid(lowQuality.size()));
+    QVERIFY(readFile(output + "/G.mp3") == readFile(output + "/b.Mp3"));
+    QVERIFY(readFile(output + "/d.mP3") == referenceEncoding(source + "/d.mP3"));
+    QVERIFY(readFile(output + "/g.mp3") == readFile(output + "/d.mP3"));
     for (const auto &file : files) {
         QVERIFY(readFile(source + QLatin1Char('/') + file.first) == file.second);
     }
-
     click(window, "pushButton_5");
     QCOMPARE(openedUrls, QList<QUrl>({ QUrl::fromLocalFile(output) }));
 }
 
 void TestWorkflow::declinedRunChangesNothing_data()
 {
-    QTest::addColumn<int>("entries");
+    QTest::addColumn<bool>("hundredth");
     QTest::addColumn<QStringList>("answers");
 
-    QTest::newRow("99-entries-no-to-overwrite") << 99 << QStringList({ "No" });
-    QTest::newRow("100-entries-no-to-many-files") << 100 << QStringList({ "No" });
-    QTest::newRow("100-entries-no-to-overwrite") << 100 << QStringList({ yes, "No" });
+    QTest::newRow("99-entries-no-to-overwrite") << false << QStringList({ "No" });
+    QTest::newRow("100-entries-no-to-many-files") << true << QStringList({ "No" });
+    QTest::newRow("100-entries-no-to-overwrite") << true << QStringList({ yes, "No" });
 }
 
 void TestWorkflow::declinedRunChangesNothing()
 {
-    QFETCH(int, entries);
+    QFETCH(bool, hundredth);
     QFETCH(QStringList, answers);
 
-    MainWindow window;
-    const QString output = makeFolder(QStringLiteral("declined")) + QStringLiteral("/out.mp3");
-    workState.sourceMode = QStringLiteral("file");
-    workState.inputPath = directory.filePath(QStringLiteral("low/tone.mp3"));
-    workState.outputPath = output;
-    for (int i = 0; i < entries; ++i) {
-        workState.fileList.append(QFileInfo(workState.inputPath));
+    // 99 files listed from a folder, and one more picked on its own for the hundredth entry.
+    const QString source = makeFolder(QStringLiteral("many"));
+    for (int i = 0; i < 99; ++i) {
+        QVERIFY(writeFile(source + QStringLiteral("/%1.mp3").arg(i), lowQuality));
     }
-    window.findChild<QPushButton *>("pushButton_3")->setEnabled(true);
-    window.findChild<QPushButton *>("pushButton_4")->setEnabled(true);
-    const QStringList before = snapshot(window);
-
+    const QString output = makeFolder(QStringLiteral("declined"));
+    MainWindow window;
     DialogDriver driver;
+    driver.typePath(source);
+    click(window, "pushButton_2");
+    if (hundredth) {
+        choose(window, driver, source + QStringLiteral("/0.mp3"), output + "/out.mp3", false);
+    } else {
+        driver.typePath(output);
+        click(window, "pushButton_3");
+    }
+    const QStringList before = snapshot(window);
+    QCOMPARE(before.last(), hundredth ? QStringLiteral("100") : QStringLiteral("99"));
+
+    const int opened = driver.seen.size();
     for (const QString &answer : answers) {
         driver.press(answer);
     }
     click(window, "pushButton_4");
 
-    QCOMPARE(driver.seen.size(), answers.size());
-    QCOMPARE(driver.seen.first().text.startsWith(QString::fromUtf8("Attenzione, pi\xC3\xB9 di 100")),
-             entries >= 100);
+    QCOMPARE(driver.seen.size() - opened, answers.size());
+    QCOMPARE(driver.seen.at(opened).text.startsWith(QString::fromUtf8("Attenzione, pi\xC3\xB9 di 100")),
+             hundredth);
     QCOMPARE(snapshot(window), before);
-    QVERIFY(!QFile::exists(output));
+    QVERIFY(QDir(output).isEmpty());
 }
 
 void TestWorkflow::cancelledDialogChangesNothing_data()
@@ -302,7 +377,7 @@ void TestWorkflow::cancelledDialogChangesNothing()
     if (button == QLatin1String("pushButton_3")) {
         // INIZIA goes off and the answer is recorded; the label keeps the earlier destination.
         expected[0] = QStringLiteral("111000");
-        expected[5] = folder ? workState.outputPath : QString();
+        expected[5] = folder ? window.workState().outputPath : QString();
         if (folder) {
             expected[9] = expected[10] = QString();
         }
@@ -313,27 +388,31 @@ void TestWorkflow::cancelledDialogChangesNothing()
 void TestWorkflow::samePathRefused_data()
 {
     QTest::addColumn<bool>("folder");
-    QTest::addColumn<bool>("throughLink");
+    QTest::addColumn<QString>("route");
 
-    QTest::newRow("file-exact") << false << false;
-    QTest::newRow("file-through-symlink") << false << true;
-    QTest::newRow("folder-exact") << true << false;
-    QTest::newRow("folder-through-symlink") << true << true;
+    QTest::newRow("file-exact") << false << "exact";
+    QTest::newRow("file-through-symlink") << false << "symlink";
+    QTest::newRow("file-hard-link") << false << "hardlink";
+    QTest::newRow("folder-exact") << true << "exact";
+    QTest::newRow("folder-through-symlink") << true << "symlink";
 }
 
 void TestWorkflow::samePathRefused()
 {
     QFETCH(bool, folder);
-    QFETCH(bool, throughLink);
+    QFETCH(QString, route);
 
     const QString source = makeFolder(QStringLiteral("same"));
     const QString file = source + QStringLiteral("/x.mp3");
     QVERIFY(writeFile(file, lowQuality));
     const QString picked = folder ? source : file;
     QString destination = picked;
-    if (throughLink) {
+    if (route != QLatin1String("exact")) {
         destination = makeFolder(QStringLiteral("links")) + QStringLiteral("/link");
-        QVERIFY(QFile::link(picked, destination));
+        QVERIFY(route == QLatin1String("symlink")
+                    ? QFile::link(picked, destination)
+                    : link(QFile::encodeName(picked).constData(),
+                           QFile::encodeName(destination).constData()) == 0);
     }
 
     MainWindow window;
@@ -385,7 +464,7 @@ void TestWorkflow::chooserInsideTheLoop()
     DialogDriver driver;
     choose(window, driver, source, first, true);
     // No destination folder recorded: the run asks for one before the first file to convert.
-    workState.destDirName.clear();
+    window.workState().destDirName.clear();
     driver.press(yes);
     if (answer == QLatin1String("cancel")) {
         driver.cancel();
@@ -395,15 +474,14 @@ void TestWorkflow::chooserInsideTheLoop()
     if (answer == QLatin1String("source")) {
         driver.press(QStringLiteral("OK"));
     }
-    click(window, "pushButton_4");
+    runAndWatch(window);
 
     QCOMPARE(driver.pending(), 0);
     QCOMPARE(driver.seen.at(3).title, QStringLiteral("Dove vuoi salvare i file?"));
+    QCOMPARE(driver.seen.size(), answer == QLatin1String("source") ? 5 : 4);
     QCOMPARE(QDir(chosen).entryList(QDir::Files).size(), written);
-    QVERIFY(QDir(first).entryList(QDir::Files).isEmpty());
-    QCOMPARE(QDir(source).entryList(QDir::Files).size(), 3);
+    QVERIFY(QDir(first).isEmpty());
     QVERIFY(readFile(source + QStringLiteral("/1.mp3")) == lowQuality);
-    QCOMPARE(labelText(window, "label_Bar"), QStringLiteral("Operazione completata"));
     QCOMPARE(buttonStates(window), QStringLiteral("000011"));
 }
 

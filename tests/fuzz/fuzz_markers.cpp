@@ -1,7 +1,8 @@
-// The tag scan's byte work on any content: the three marker passes with their "1 = not found"
-// rule, then the lyrics capture, which must stay inside the content and copy it byte for byte.
+// The tag scan and the rebuild on any content: the scan must stay inside the content, take its
+// pieces byte for byte from where its positions say, and the rebuild must lose nothing.
 
-#include "markerbytes.h"
+#include "rebuild.h"
+#include "tagscan.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -10,22 +11,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray content = QByteArray::fromRawData(reinterpret_cast<const char *>(data),
                                                        static_cast<int>(size));
-    int32_t cursor = 0;
-    int32_t tagPos = 1;
-    int32_t lyricsPos = 1;
-    int32_t lyricsEndPos = 1;
-    recordFirstMarker(content, "TAG", cursor, tagPos);
-    cursor = 0;
-    recordFirstMarker(content, "LYRICS", cursor, lyricsPos);
-    cursor = 0;
-    recordFirstMarker(content, "LYRICS200", cursor, lyricsEndPos);
-    if (cursor != -1 || (lyricsPos != 1 && content.mid(lyricsPos, 6) != "LYRICS")) {
-        std::abort();
-    }
-
-    const QString lyrics = latin1Slice(content, lyricsPos, qint64(lyricsEndPos) + 8);
-    if (lyrics.size() > content.size()
-        || (!lyrics.isEmpty() && lyrics.toLatin1() != content.mid(lyricsPos, lyrics.size()))) {
+    const TagScan scan = scanTags(content);
+    const bool lyricsInPlace = scan.lyricsPos == 1
+        || (content.mid(scan.lyricsPos, 6) == "LYRICS"
+            && content.mid(scan.lyricsPos, scan.lyricsBlock.size()) == scan.lyricsBlock);
+    const bool tagInPlace = scan.hasTag ? scan.tagTail == content.mid(scan.tagPos)
+                                        : scan.tagTail.isEmpty() && scan.tagPos == 1;
+    const QByteArray audio("\xFF\xFB\x90\x00", 4);
+    const QByteArray rebuilt = rebuildOutput(audio, scan);
+    if (!lyricsInPlace || !tagInPlace || !rebuilt.contains(audio)
+        || rebuilt.size() != audio.size() + scan.lyricsBlock.size() + scan.tagTail.size()) {
         std::abort();
     }
     return 0;

@@ -1,0 +1,191 @@
+#include "encoderjob.h"
+#include "rebuild.h"
+#include "safefiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <limits>
+
+namespace {
+
+// One QByteArray holds at most 2 GiB; a bigger source would be cut short, not converted.
+const qint64 largestSource = std::numeric_limits<int>::max();
+
+} // namespace
+
+EncoderJob::EncoderJob(const QString &encoder, const QString &source, const QString &output,
+                       QObject *parent)
+    : QObject(parent)
+    , encoder(encoder)
+    , sourcePath(source)
+    , outputPath(output)
+{
+}
+
+EncoderJob::~EncoderJob()
+{
+    stop();
+}
+
+QString EncoderJob::source() const
+{
+    return sourcePath;
+}
+
+QString EncoderJob::errorString() const
+{
+    return error;
+}
+
+bool EncoderJob::start()
+{
+    if (!readSource()) {
+        return false;
+    }
+    QFile encoded;
+    if (!openNewTemporary(QFileInfo(outputPath).absolutePath(), encoded)) {
+        return fail(encoded.errorString());
+    }
+    encodedPath = encoded.fileName();
+    encoded.close();
+
+    // Nothing is read from the encoder and it reads nothing from us: no pipe to fill up.
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
+            &EncoderJob::encoderFinished);
+    connect(&process, &QProcess::errorOccurred, this, &EncoderJob::encoderError);
+    process.start(encoder, { QStringLiteral("--resample"), QStringLiteral("44.1"),
+                             QStringLiteral("-b"), QStringLiteral("192"), sourcePath,
+                             encodedPath });
+    return true;
+}
+
+bool EncoderJob::readSource()
+{
+    // Checked before any open: opening a FIFO would wait for a writer, and a device never ends.
+    const QFileInfo info(sourcePath);
+    if (!info.isFile()) {
+        return fail(QStringLiteral("not a regular file"));
+    }
+    if (info.size() > largestSource) {
+        return fail(QStringLiteral("larger than 2 GiB"));
+    }
+    if (sameFile(outputPath, sourcePath)) {
+        return fail(QStringLiteral("the output is the source itself"));
+    }
+    QFile source(sourcePath);
+    if (!source.open(QIODevice::ReadOnly)) {
+        return fail(source.errorString());
+    }
+    const QByteArray bytes = source.readAll();
+    if (source.error() != QFileDevice::NoError) {
+        return fail(source.errorString());
+    }
+    if (bytes.isEmpty()) {
+        return fail(QStringLiteral("the source is empty"));
+    }
+    scan = scanTags(bytes);
+    return true;
+}
+
+void EncoderJob::stop()
+{
+    ended = true;
+    disconnect(&process, nullptr, this, nullptr);
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(-1);
+    }
+    removeTemporaryFiles();
+}
+
+void EncoderJob::encoderError(QProcess::ProcessError processError)
+{
+    // A crash is followed by finished(), which reports it; only a failed start ends here. Qt may
+    // report that from inside start(), so the end waits for the event loop.
+    if (processError == QProcess::FailedToStart) {
+        fail(process.errorString());
+        QMetaObject::invokeMethod(this, [this] { end(false); }, Qt::QueuedConnection);
+    }
+}
+
+void EncoderJob::encoderFinished(int exitCode, QProcess::ExitStatus exitStatus)
+{
+    if (exitStatus != QProcess::NormalExit) {
+        fail(QStringLiteral("the encoder crashed or was killed"));
+        end(false);
+    } else if (exitCode != 0) {
+        fail(QStringLiteral("the encoder ended with code %1").arg(exitCode));
+        end(false);
+    } else {
+        end(writeOutput());
+    }
+}
+
+bool EncoderJob::writeOutput()
+{
+    QFile encoded(encodedPath);
+    if (!encoded.open(QIODevice::ReadOnly)) {
+        return fail(encoded.errorString());
+    }
+    const QByteArray audio = encoded.readAll();
+    if (encoded.error() != QFileDevice::NoError) {
+        return fail(encoded.errorString());
+    }
+    encoded.close();
+    if (audio.isEmpty()) {
+        return fail(QStringLiteral("the encoder wrote nothing"));
+    }
+
+    QFile rebuilt;
+    if (!openNewTemporary(QFileInfo(outputPath).absolutePath(), rebuilt)) {
+        return fail(rebuilt.errorString());
+    }
+    rebuiltPath = rebuilt.fileName();
+    const QByteArray bytes = rebuildOutput(audio, scan);
+    // A full disk may only show when the buffer goes out, so flush and close are checked too.
+    if (rebuilt.write(bytes) != bytes.size() || !rebuilt.flush()) {
+        return fail(rebuilt.errorString());
+    }
+    rebuilt.close();
+    if (rebuilt.error() != QFileDevice::NoError) {
+        return fail(rebuilt.errorString());
+    }
+    QString renameError;
+    if (!replaceFile(rebuiltPath, outputPath, renameError)) {
+        return fail(renameError);
+    }
+    rebuiltPath.clear();
+    return true;
+}
+
+bool EncoderJob::fail(const QString &reason)
+{
+    error = reason;
+    return false;
+}
+
+void EncoderJob::end(bool converted)
+{
+    if (ended) {
+        return;
+    }
+    ended = true;
+    disconnect(&process, nullptr, this, nullptr);
+    removeTemporaryFiles();
+    emit finished(converted);
+}
+
+void EncoderJob::removeTemporaryFiles()
+{
+    for (QString *path : { &encodedPath, &rebuiltPath }) {
+        if (!path->isEmpty()) {
+            QFile::remove(*path);
+            path->clear();
+        }
+    }
+}

@@ -1,7 +1,0 @@
-#include "frameheader.h"
-#include "mainwindow.h"
-
-int MainWindow::findFrameSync(const QByteArray &content) const
-{
-    return frameSyncOffset(content);
-}
