@@ -10,6 +10,11 @@
 
 namespace {
 
+bool writeAll(QFile &file, const QByteArray &bytes)
+{
+    return file.write(bytes) == bytes.size();
+}
+
 // One QByteArray holds at most 2 GiB; a bigger source would be cut short, not converted.
 const qint64 largestSource = std::numeric_limits<int>::max();
 
@@ -100,7 +105,7 @@ void EncoderJob::stop()
         process.kill();
         process.waitForFinished(-1);
     }
-    removeTemporaryFiles();
+    removeTemporaryFile();
 }
 
 void EncoderJob::encoderError(QProcess::ProcessError processError)
@@ -128,38 +133,38 @@ void EncoderJob::encoderFinished(int exitCode, QProcess::ExitStatus exitStatus)
 
 bool EncoderJob::writeOutput()
 {
-    QFile encoded(encodedPath);
-    if (!encoded.open(QIODevice::ReadOnly)) {
-        return fail(encoded.errorString());
+    // The encoder's file is ours alone and not yet under the output's name, so it is completed
+    // in place: in the usual layout the pieces only follow the audio, which is never copied.
+    QFile file(encodedPath);
+    if (!file.open(QIODevice::ReadWrite)) {
+        return fail(file.errorString());
     }
-    const QByteArray audio = encoded.readAll();
-    if (encoded.error() != QFileDevice::NoError) {
-        return fail(encoded.errorString());
-    }
-    encoded.close();
-    if (audio.isEmpty()) {
+    if (file.size() == 0) {
         return fail(QStringLiteral("the encoder wrote nothing"));
     }
-
-    QFile rebuilt;
-    if (!openNewTemporary(QFileInfo(outputPath).absolutePath(), rebuilt)) {
-        return fail(rebuilt.errorString());
+    const RebuildLayout layout = rebuildLayout(scan);
+    if (!layout.beforeAudio.isEmpty()) {
+        const QByteArray audio = file.readAll();
+        if (file.error() != QFileDevice::NoError || !file.seek(0)
+            || !writeAll(file, layout.beforeAudio + audio)) {
+            return fail(file.errorString());
+        }
+    } else if (!file.seek(file.size())) {
+        return fail(file.errorString());
     }
-    rebuiltPath = rebuilt.fileName();
-    const QByteArray bytes = rebuildOutput(audio, scan);
     // A full disk may only show when the buffer goes out, so flush and close are checked too.
-    if (rebuilt.write(bytes) != bytes.size() || !rebuilt.flush()) {
-        return fail(rebuilt.errorString());
+    if (!writeAll(file, layout.afterAudio) || !file.flush()) {
+        return fail(file.errorString());
     }
-    rebuilt.close();
-    if (rebuilt.error() != QFileDevice::NoError) {
-        return fail(rebuilt.errorString());
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        return fail(file.errorString());
     }
     QString renameError;
-    if (!replaceFile(rebuiltPath, outputPath, renameError)) {
+    if (!replaceFile(encodedPath, outputPath, renameError)) {
         return fail(renameError);
     }
-    rebuiltPath.clear();
+    encodedPath.clear();
     return true;
 }
 
@@ -176,16 +181,14 @@ void EncoderJob::end(bool converted)
     }
     ended = true;
     disconnect(&process, nullptr, this, nullptr);
-    removeTemporaryFiles();
+    removeTemporaryFile();
     emit finished(converted);
 }
 
-void EncoderJob::removeTemporaryFiles()
+void EncoderJob::removeTemporaryFile()
 {
-    for (QString *path : { &encodedPath, &rebuiltPath }) {
-        if (!path->isEmpty()) {
-            QFile::remove(*path);
-            path->clear();
-        }
+    if (!encodedPath.isEmpty()) {
+        QFile::remove(encodedPath);
+        encodedPath.clear();
     }
 }

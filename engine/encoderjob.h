@@ -7,7 +7,7 @@
 #include <QString>
 
 // Converts one source file: the encoder writes into a new temporary file beside the output, the
-// Lyrics3 block and tag tail it drops are put back into a second one, and that is renamed over
+// Lyrics3 block and tag tail it drops are put back into that file, and it is then renamed over
 // the output's name. So nothing but a finished file ever appears under the output's name, an
 // existing output survives every failure, and the source is never opened for writing. Each job
 // owns its encoder process, so several can run at once.
@@ -27,7 +27,7 @@ public:
     bool start();
 
     // Ends the job for good without a report: kills the encoder, waits for it and removes the
-    // temporary files. finished() never comes after it.
+    // temporary file. finished() never comes after it.
     void stop();
 
     QString source() const;
@@ -45,7 +45,7 @@ private:
     bool writeOutput();
     bool fail(const QString &reason);
     void end(bool converted);
-    void removeTemporaryFiles();
+    void removeTemporaryFile();
 
     const QString encoder;
     const QString sourcePath;
@@ -54,6 +54,5 @@ private:
     QProcess process;
     TagScan scan;
     QString encodedPath;
-    QString rebuiltPath;
     bool ended = false;
 };

@@ -1,10 +1,16 @@
 #include "rebuild.h"
 #include "tagscan.h"
 
-QByteArray rebuildOutput(const QByteArray &encoded, const TagScan &scan)
+RebuildLayout rebuildLayout(const TagScan &scan)
 {
     if (scan.lyricsPos > 2) {
-        return encoded + scan.lyricsBlock + scan.tagTail;
+        return { QByteArray(), scan.lyricsBlock + scan.tagTail };
     }
-    return scan.lyricsBlock + encoded + scan.tagTail;
+    return { scan.lyricsBlock, scan.tagTail };
+}
+
+QByteArray rebuildOutput(const QByteArray &encoded, const TagScan &scan)
+{
+    const RebuildLayout layout = rebuildLayout(scan);
+    return layout.beforeAudio + encoded + layout.afterAudio;
 }

@@ -4,7 +4,16 @@
 
 struct TagScan;
 
-// The output file's bytes: the encoder's audio with the source's Lyrics3 block and tag tail
-// put back, which the encoder drops. A block found past offset 2 follows the audio; one at
-// offset 0 or 2 goes in front of it. The tag tail always comes last.
+// The source's pieces that the encoder drops, as they go around its audio. A Lyrics3 block found
+// past offset 2 follows the audio; one at offset 0 or 2 goes in front of it. The tag tail always
+// comes last.
+struct RebuildLayout
+{
+    QByteArray beforeAudio;
+    QByteArray afterAudio;
+};
+
+RebuildLayout rebuildLayout(const TagScan &scan);
+
+// The output file's bytes: the encoder's audio with the pieces of rebuildLayout() around it.
 QByteArray rebuildOutput(const QByteArray &encoded, const TagScan &scan);

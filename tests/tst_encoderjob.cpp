@@ -82,6 +82,7 @@ void TestEncoderJob::convertsAndReplacesTheName_data()
     QTest::newRow("no-output-yet") << "none";
     QTest::newRow("output-exists") << "file";
     QTest::newRow("output-is-a-link-elsewhere") << "link";
+    QTest::newRow("lyrics-in-front-of-the-audio") << "lyrics-first";
 }
 
 void TestEncoderJob::convertsAndReplacesTheName()
@@ -95,14 +96,23 @@ void TestEncoderJob::convertsAndReplacesTheName()
     } else if (before == QLatin1String("link")) {
         QVERIFY(QFile::link(elsewhere, output));
     }
+    // A Lyrics3 block at offset 0 goes in front of the audio; the tag still comes last.
+    const QByteArray lyrics = lyrics3Block("[00:01]la \xE8");
+    const bool lyricsFirst = before == QLatin1String("lyrics-first");
+    if (lyricsFirst) {
+        QVERIFY(writeFile(source, lyrics + tone + id3v1Tag()));
+    }
+    const QByteArray sourceBefore = readFile(source);
 
     QCOMPARE(convert(QStringLiteral(LAME_PROGRAM), source, output), QStringLiteral("converted"));
     const QString reference = directory.filePath(QStringLiteral("reference.mp3"));
     QCOMPARE(runLame({ "--resample", "44.1", "-b", "192", source, reference }), 0);
-    QVERIFY(readFile(output) == readFile(reference) + sourceBytes.mid(tone.size()));
+    const QByteArray expected = lyricsFirst ? lyrics + readFile(reference) + id3v1Tag()
+                                            : readFile(reference) + lyrics + id3v1Tag();
+    QVERIFY(readFile(output) == expected);
     QVERIFY(!QFileInfo(output).isSymLink());
     QVERIFY(readFile(elsewhere) == oldOutput);
-    QVERIFY(readFile(source) == sourceBytes);
+    QVERIFY(readFile(source) == sourceBefore);
     QCOMPARE(entries(directory.filePath(QStringLiteral("out"))), QStringList(QStringLiteral("song.mp3")));
 }
 
