@@ -60,22 +60,21 @@ void RunController::startMore()
     updateEncoding();
 }
 
-bool RunController::startJob(const RunTask &task)
+void RunController::startJob(const RunTask &task)
 {
     emit fileStarted(task.position, count, task.output);
     const QString appPath = QCoreApplication::applicationDirPath();
-    qDebug() << "App path : " << appPath;
     auto *job = new EncoderJob(appPath + QStringLiteral("/lame.exe"), task.source, task.output,
                                this);
     if (!job->start()) {
         reportFailure(task.source);
         job->deleteLater();
-        return false;
+        return;
     }
+    qDebug() << "App path : " << appPath;
     connect(job, &EncoderJob::finished, this,
             [this, job](bool converted) { jobFinished(job, converted); });
     running.append(job);
-    return true;
 }
 
 bool RunController::waitsForRunningJob(const RunTask &task) const

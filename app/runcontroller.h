@@ -48,7 +48,7 @@ signals:
 
 private:
     void startMore();
-    bool startJob(const RunTask &task);
+    void startJob(const RunTask &task);
     bool waitsForRunningJob(const RunTask &task) const;
     void jobFinished(EncoderJob *job, bool converted);
     void reportFailure(const QString &source);

@@ -6,8 +6,6 @@
 #include <QFileInfo>
 #include <QStringList>
 
-#include <limits>
-
 namespace {
 
 bool writeAll(QFile &file, const QByteArray &bytes)
@@ -15,8 +13,9 @@ bool writeAll(QFile &file, const QByteArray &bytes)
     return file.write(bytes) == bytes.size();
 }
 
-// One QByteArray holds at most 2 GiB; a bigger source would be cut short, not converted.
-const qint64 largestSource = std::numeric_limits<int>::max();
+// One QByteArray holds a little less than 2 GiB, and asking for more aborts the program; so
+// the limit keeps a margin below it.
+const qint64 largestSource = (qint64(1) << 31) - (qint64(1) << 20);
 
 } // namespace
 

@@ -21,9 +21,9 @@ public:
     ~EncoderJob() override;
 
     // Reads and checks the source, then starts the encoder. Returns false, with errorString()
-    // saying why, when the file cannot be converted (not a regular file once links are
-    // followed, empty, unreadable, over 2 GiB, the output is the source itself, or no temporary
-    // file can be made); finished() then never comes.
+    // saying why, when the file cannot be converted: not a regular file once links are
+    // followed, empty, unreadable, near 2 GiB or larger, the source itself as output, or no
+    // temporary file to be made. finished() then never comes.
     bool start();
 
     // Ends the job for good without a report: kills the encoder, waits for it and removes the
