@@ -11,6 +11,7 @@
 #include "runcontroller.h"
 
 #include <QApplication>
+#include <QDataStream>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -22,6 +23,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 using namespace Fixtures;
@@ -47,6 +49,39 @@ double median(QList<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.isEmpty() ? 0 : values.at(values.size() / 2);
+}
+
+// A mono 16-bit sine tone at 22.05 kHz, as a WAV file's bytes.
+QByteArray toneWav(double seconds)
+{
+    const int rate = 22050;
+    const int samples = int(seconds * rate);
+    QByteArray wav;
+    QDataStream stream(&wav, QIODevice::WriteOnly);
+    stream.setByteOrder(QDataStream::LittleEndian);
+    stream.writeRawData("RIFF", 4);
+    stream << quint32(36 + samples * 2);
+    stream.writeRawData("WAVEfmt ", 8);
+    stream << quint32(16) << quint16(1) << quint16(1) << quint32(rate) << quint32(rate * 2)
+           << quint16(2) << quint16(16);
+    stream.writeRawData("data", 4);
+    stream << quint32(samples * 2);
+    for (int i = 0; i < samples; ++i) {
+        stream << qint16(8000 * std::sin(2 * M_PI * 440 * i / rate));
+    }
+    return wav;
+}
+
+// The tone as a low-quality MP3 (MPEG-2, 32 kbit/s), which a folder run converts.
+QByteArray toneMp3(const QString &folder, double seconds)
+{
+    const QString wav = folder + QStringLiteral("/tone.wav");
+    const QString mp3 = folder + QStringLiteral("/tone.mp3");
+    writeFile(wav, toneWav(seconds));
+    QProcess lame;
+    lame.start(QStringLiteral("lame"), { "--quiet", "-b", "32", wav, mp3 });
+    lame.waitForFinished(-1);
+    return readFile(mp3);
 }
 
 QString freshFolder(const QString &path)
@@ -83,14 +118,13 @@ ProgramRun timeProgram(MainWindow &window, const QString &source, const QString 
     qputenv("TUNEWRIGHT_JOBS", QByteArray::number(jobs));
     window.resetState();
     DialogDriver driver;
-    driver.typePath(source);
+    driver.answer({ source, output });
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_2"), Qt::LeftButton);
-    driver.typePath(output);
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_3"), Qt::LeftButton);
     ProgramRun run;
     QElapsedTimer timer;
     double cpuBefore = 0;
-    driver.press(QString::fromUtf8("S\xC3\xAC"), [&] {
+    driver.answer(QString::fromUtf8("S\xC3\xAC"), [&] {
         timer.start();
         cpuBefore = cpuSeconds();
     });
@@ -118,7 +152,7 @@ int main(int argc, char *argv[])
 
     QTemporaryDir root;
     const QString source = freshFolder(root.filePath(QStringLiteral("source")));
-    const QByteArray tone = toneMp3(root.path(), seconds, { QStringLiteral("-b"), QStringLiteral("32") });
+    const QByteArray tone = toneMp3(root.path(), seconds);
     for (int i = 0; i < files; ++i) {
         writeFile(source + QStringLiteral("/tone%1.mp3").arg(i, 2, 10, QLatin1Char('0')), tone);
     }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -12,42 +11,28 @@ namespace Fixtures {
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &bytes);
 
-// Runs Debian's lame directly, as a person would from a shell; returns its exit code.
-int runLame(const QStringList &arguments);
+// tests/data/low.mp3 (MPEG-2, 22.05 kHz, 32 kbit/s: converted) or good.mp3 (MPEG-1, 44.1 kHz,
+// 128 kbit/s: skipped in a folder run), one second of tone each, made by lame.
+QByteArray sample(const char *name);
 
-// A mono 16-bit sine tone as a WAV file's bytes.
-QByteArray toneWav(double seconds, int sampleRate);
+// What Debian's lame writes for source with the program's arguments, run directly.
+QByteArray lameOutput(const QString &source);
 
-// A mono sine tone at 22.05 kHz, encoded by lame with extraArguments into an MP3 in directory.
-QByteArray toneMp3(const QString &directory, double seconds, const QStringList &extraArguments);
+// A Lyrics3 v2.00 block and a 128-byte ID3v1 tag, with the bytes 0x00, 0xE8 and 0xFF in them.
+QByteArray lyricsAndTag();
 
-// A Lyrics3 v2.00 block around text: "LYRICSBEGIN", fields, size, "LYRICS200".
-QByteArray lyrics3Block(const QByteArray &text);
-
-// A 128-byte ID3v1 tag whose fields hold zero padding, an accented letter and genre 0xFF.
-QByteArray id3v1Tag();
-
-// What a modal dialog showed when the driver answered it.
-struct SeenDialog
-{
-    QString kind; // "file" or "box"
-    QString title;
-    QString text; // a box's text, or a file dialog's start folder
-    QStringList buttons; // a box's buttons, or a file dialog's name filters
-};
-
-// Answers modal dialogs in the order they open, as a person would: types a path into a file
-// dialog, cancels one, or presses a message box's button by its text.
+// Answers modal dialogs in the order they open, as a person would, and records each one as
+// "title: text" (a file dialog as its caption).
 class DialogDriver
 {
 public:
     DialogDriver();
     ~DialogDriver();
-    DialogDriver &typePath(const QString &path);
-    DialogDriver &cancel();
-    // before, if given, runs just before the button is pressed.
-    DialogDriver &press(const QString &buttonText, const std::function<void()> &before = {});
-    QList<SeenDialog> seen;
+    // An answer is a path to type (it starts with "/"), "cancel", or a button's text; before,
+    // if given, runs just before that answer is given.
+    DialogDriver &answer(const QString &answer, const std::function<void()> &before = {});
+    DialogDriver &answer(const QStringList &answers);
+    QStringList seen;
     int pending() const;
 
 private:

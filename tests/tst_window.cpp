@@ -1,0 +1,393 @@
+#include "fixtures.h"
+#include "mainwindow.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace Fixtures;
+
+namespace {
+
+const QString yes = QString::fromUtf8("S\xC3\xAC");
+const QString samePath = "Attenzione: Attenzione: i due percorsi dei file coincidono, impossibile "
+                         "procedere.\nCambiare uno dei due percorsi e riprovare.";
+const QString failed = "Errore: Errore durante lo svolgimento dell'operazione, riprovare con "
+                       "file diversi\n";
+const QString destinationHint = "\nClicca su VAI per iniziare la conversione";
+const QString done = "Operazione completata";
+
+bool isEmptyFolder(const QString &path)
+{
+    return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty();
+}
+
+// What a person sees of the steps, then the record the slots share.
+QStringList view(MainWindow &window)
+{
+    QString buttons;
+    for (const auto *button : window.findChildren<QPushButton *>(QRegularExpression("^pushButton"))) {
+        buttons += button->isEnabled() ? '1' : '0';
+    }
+    const auto *bar = window.findChild<QProgressBar *>();
+    const WorkState &s = window.workState();
+    QStringList shown = { buttons, QStringLiteral("%1 %2-%3").arg(bar->value()).arg(bar->minimum())
+                                       .arg(bar->maximum()) };
+    for (const char *name : { "label", "label_2", "label_Bar" }) {
+        shown << window.findChild<QLabel *>(name)->text();
+    }
+    return shown + QStringList({ s.inputPath, s.outputPath, s.sourceFileName, s.sourceMode,
+                                 s.sourceFolderPath, s.destDirName, s.destDir.path(),
+                                 s.resultInfo.filePath(), QString::number(s.fileList.size()) });
+}
+
+// Clicks the buttons in turn while the driver answers their dialogs; after INIZIA, waits until
+// the run has ended, or INIZIA is still on because the run was declined.
+void click(MainWindow &window, const QStringList &buttons)
+{
+    for (const QString &name : buttons) {
+        QTest::mouseClick(window.findChild<QPushButton *>(name), Qt::LeftButton);
+    }
+    if (buttons.last() == QLatin1String("pushButton_4")) {
+        QVERIFY(QTest::qWaitFor([&] { return view(window).at(4) == done
+                                             || view(window).first().at(3) == '1'; }, 60000));
+    }
+}
+
+} // namespace
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void recordUrl(const QUrl &url) { openedUrls.append(url); }
+
+private slots:
+    void initTestCase();
+    void singleFile();
+    void folderRun_data();
+    void folderRun();
+    void notAccepted_data();
+    void notAccepted();
+    void chooserInsideTheLoop_data();
+    void chooserInsideTheLoop();
+    void quitDuringRun_data();
+    void quitDuringRun();
+
+private:
+    QString folder(const QString &name);
+
+    QTemporaryDir directory;
+    QList<QUrl> openedUrls;
+};
+
+QString TestWindow::folder(const QString &name)
+{
+    const QString path = directory.filePath(name);
+    QDir(path).removeRecursively();
+    QDir().mkpath(path);
+    return path;
+}
+
+void TestWindow::initTestCase()
+{
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordUrl");
+    // The same file and folder reached by other routes; and a hundred-file selection.
+    const QString same = folder("same");
+    QVERIFY(writeFile(same + "/x.mp3", sample("low.mp3")));
+    QVERIFY(QFile::link(same + "/x.mp3", folder("links") + "/file-symlink"));
+    QVERIFY(QFile::link(same, directory.filePath("links/folder-symlink")));
+    QCOMPARE(link(QFile::encodeName(same + "/x.mp3").constData(),
+                  QFile::encodeName(directory.filePath("links/hard-link")).constData()), 0);
+    const QString many = folder("many");
+    for (int i = 0; i < 99; ++i) {
+        QVERIFY(writeFile(many + QStringLiteral("/%1.mp3").arg(i), "x"));
+    }
+    folder("no-mp3");
+    folder("unused-out");
+}
+
+void TestWindow::singleFile()
+{
+    const QString source = folder("single") + "/song.mp3";
+    const QString output = folder("single-out") + "/result.mp3";
+    QVERIFY(writeFile(source, sample("low.mp3") + lyricsAndTag()));
+    QVERIFY(writeFile(output, "an older result, replaced after the confirmation"));
+
+    MainWindow window;
+    window.resize(900, 600);
+    QCOMPARE(window.size(), QSize(750, 750));
+    QStringList expected = view(window);
+    QCOMPARE(expected.mid(0, 5), QStringList({ "110000", "0 0-100", "Nessun percorso selezionato",
+                                               "Nessun percorso di destinazione selezionato", "" }));
+    // As painted: the background's border, a disabled button's face and the logo.
+    const QImage shown = window.grab().toImage();
+    const QPoint logoAt = window.findChild<QWidget *>("frame")->geometry().topLeft();
+    QCOMPARE(shown.pixelColor(0, 0), QColor(51, 51, 51));
+    QVERIFY(qAbs(shown.pixelColor(254, 325).red() - 0xBB) < 24);
+    QCOMPARE(shown.pixel(logoAt + QPoint(21, 21)), QImage(":/imgs/logo.png").pixel(20, 20));
+
+    DialogDriver driver;
+    driver.answer({ source, output, "&Yes", yes });
+    click(window, { "pushButton", "pushButton_3", "pushButton_4" });
+    QCOMPARE(driver.seen.first(), QStringLiteral("Scegli il file MP3 originale"));
+    QVERIFY(driver.seen.last().startsWith("Attenzione: Attenzione: I file con lo stesso nome"));
+    QCOMPARE(view(window).mid(0, 5),
+             QStringList({ "000011", "100 0-100",
+                           "Percorso del file: " + source
+                               + "\nClicca su CONTINUA per scegliere la cartella di destinazione",
+                           "Percorso del file di destinazione: " + output + destinationHint,
+                           done }));
+    QVERIFY(readFile(output) == lameOutput(source) + lyricsAndTag());
+    QVERIFY(readFile(source) == sample("low.mp3") + lyricsAndTag());
+
+    click(window, { "pushButton_5" });
+    QCOMPARE(openedUrls, QList<QUrl>({ QUrl::fromLocalFile(QFileInfo(output).path()) }));
+    // "Nuovo" gives the start state back, but for what the next pick sets again.
+    click(window, { "pushButton_6" });
+    expected[8] = QStringLiteral("file");
+    expected[12] = output;
+    QCOMPARE(view(window), expected);
+}
+
+void TestWindow::folderRun_data()
+{
+    QTest::addColumn<QByteArray>("jobs");
+
+    QTest::newRow("one-at-a-time") << QByteArray("1");
+    QTest::newRow("four-at-once") << QByteArray("4");
+}
+
+void TestWindow::folderRun()
+{
+    QFETCH(QByteArray, jobs);
+
+    // Listed by name without regard to case. Converted: b (tagged), d, G and g; failing: c
+    // (empty) and e (a link to a device, which must not be read); skipped: a and f.
+    const QString source = folder("folder");
+    const QString output = folder("folder-out");
+    const QByteArray low = sample("low.mp3");
+    const QByteArray tagged = low + lyricsAndTag();
+    const QMap<QString, QByteArray> files = {
+        { "a.MP3", sample("good.mp3") }, { "b.Mp3", tagged }, { "c.mp3", "" }, { "d.mP3", low },
+        { "f.mp3", sample("good.mp3") }, { "G.mp3", tagged }, { "g.mp3", low },
+        { "song.mp3.bak", tagged }, { ".hidden.mp3", tagged },
+    };
+    for (auto file = files.cbegin(); file != files.cend(); ++file) {
+        QVERIFY(writeFile(source + '/' + file.key(), file.value()));
+    }
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), source + "/e.mp3"));
+    qputenv("TUNEWRIGHT_JOBS", jobs);
+
+    MainWindow window;
+    QStringList texts;
+    const auto record = [&] {
+        if (texts.isEmpty() || texts.last() != view(window).at(4)) {
+            texts << view(window).at(4);
+        }
+    };
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, record);
+    watcher.start(5);
+    DialogDriver driver;
+    // The first box must not hold up the other files: they are all done before it is answered.
+    driver.answer({ source, output, yes }).answer("OK", [&] {
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(output + "/g.mp3"); }, 60000));
+    });
+    driver.answer("OK");
+    click(window, { "pushButton_2", "pushButton_3", "pushButton_4" });
+    record();
+
+    QCOMPARE(driver.seen.mid(3), QStringList({ failed + source + "/c.mp3",
+                                               failed + source + "/e.mp3" }));
+    // A refused file's text gives way at once to the next file's, so it is never seen.
+    const QString progress = "Elaborazione dei file in corso: %1/8";
+    if (jobs == "1") {
+        QCOMPARE(texts, QStringList({ "", progress.arg(2), progress.arg(4), progress.arg(7),
+                                      progress.arg(8), done }));
+    }
+    QCOMPARE(view(window).mid(0, 2), QStringList({ "000011", "100 0-100" }));
+    QCOMPARE(view(window).at(3), "Percorso del file di destinazione: " + output + destinationHint);
+    QCOMPARE(QDir(output).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             QStringList({ "G.mp3", "b.Mp3", "d.mP3", "g.mp3" }));
+    QVERIFY(readFile(output + "/b.Mp3") == lameOutput(source + "/b.Mp3") + lyricsAndTag());
+    QVERIFY(readFile(output + "/d.mP3") == lameOutput(source + "/d.mP3"));
+    QVERIFY(readFile(output + "/G.mp3") == readFile(output + "/b.Mp3"));
+    QVERIFY(readFile(output + "/g.mp3") == readFile(output + "/d.mP3"));
+    for (auto file = files.cbegin(); file != files.cend(); ++file) {
+        QVERIFY(readFile(source + '/' + file.key()) == file.value());
+    }
+    click(window, { "pushButton_5" });
+    QCOMPARE(openedUrls.last(), QUrl::fromLocalFile(output));
+}
+
+void TestWindow::notAccepted_data()
+{
+    QTest::addColumn<QStringList>("buttons");
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QString>("states");
+    QTest::addColumn<QString>("lastDialog");
+
+    const QString file = directory.filePath("same/x.mp3");
+    const QString same = directory.filePath("same");
+    const QString links = directory.filePath("links/");
+    const QString many = directory.filePath("many");
+    const QString out = directory.filePath("unused-out");
+    const QStringList pickFile = { "pushButton", "pushButton_3" };
+    const QStringList pickFolder = { "pushButton_2", "pushButton_3" };
+    const QString overwrite = "Attenzione: Attenzione: I file con lo stesso nome presenti nel "
+                              "percorso di destinazione verranno sovrascritti.\nProseguire "
+                              "ugualmente?";
+    const QString manyFiles = QString::fromUtf8("Attenzione: Attenzione, pi\xC3\xB9 di 100 file "
+                                                "selezionati.\nL'operazione potrebbe richiedere "
+                                                "diversi minuti.\n Proseguire ugualmente?");
+    QTest::newRow("file-pick-cancelled") << QStringList("pushButton") << QStringList("cancel")
+                                         << "110000" << "Scegli il file MP3 originale";
+    QTest::newRow("folder-pick-cancelled") << QStringList("pushButton_2") << QStringList("cancel")
+                                           << "110000" << "Selezione Cartella";
+    QTest::newRow("folder-without-mp3") << QStringList("pushButton_2")
+        << QStringList(directory.filePath("no-mp3")) << "110000" << "Selezione Cartella";
+    QTest::newRow("save-cancelled") << pickFile << QStringList({ file, "cancel" }) << "111000"
+                                    << "Dove vuoi salvare il File?";
+    QTest::newRow("destination-cancelled") << pickFolder << QStringList({ same, "cancel" })
+                                           << "111000" << "Dove vuoi salvare i file?";
+    QTest::newRow("file-itself") << pickFile << QStringList({ file, file, "&Yes", "OK" })
+                                 << "111000" << samePath;
+    QTest::newRow("file-by-symlink") << pickFile
+        << QStringList({ file, links + "file-symlink", "&Yes", "OK" }) << "111000" << samePath;
+    QTest::newRow("file-by-hard-link") << pickFile
+        << QStringList({ file, links + "hard-link", "&Yes", "OK" }) << "111000" << samePath;
+    QTest::newRow("folder-itself") << pickFolder << QStringList({ same, same, "OK" }) << "111000"
+                                   << samePath;
+    QTest::newRow("folder-by-symlink") << pickFolder
+        << QStringList({ same, links + "folder-symlink", "OK" }) << "111000" << samePath;
+    QTest::newRow("99-files-no-to-overwrite") << pickFolder + QStringList("pushButton_4")
+        << QStringList({ many, out, "No" }) << "111100" << overwrite;
+    QTest::newRow("100-files-no-to-many") << QStringList({ "pushButton_2", "pushButton" })
+                                                 + pickFile.mid(1) + QStringList("pushButton_4")
+        << QStringList({ many, file, out + "/x.mp3", "No" }) << "111100" << manyFiles;
+    QTest::newRow("100-files-no-to-overwrite") << QStringList({ "pushButton_2", "pushButton" })
+                                                      + pickFile.mid(1) + QStringList("pushButton_4")
+        << QStringList({ many, file, out + "/x.mp3", yes, "No" }) << "111100" << overwrite;
+}
+
+void TestWindow::notAccepted()
+{
+    QFETCH(QStringList, buttons);
+    QFETCH(QStringList, answers);
+    QFETCH(QString, states);
+
+    MainWindow window;
+    DialogDriver driver;
+    driver.answer(answers);
+    click(window, buttons);
+    QCOMPARE(driver.pending(), 0);
+    QTEST(driver.seen.last(), "lastDialog");
+    QCOMPARE(view(window).first(), states);
+    // A destination is shown exactly when INIZIA is on; nothing has been run.
+    QCOMPARE(view(window).at(3).endsWith(destinationHint), states.at(3) == '1');
+    QCOMPARE(view(window).at(4), QString());
+    QVERIFY(isEmptyFolder(directory.filePath("unused-out")));
+}
+
+void TestWindow::chooserInsideTheLoop_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QStringList>("dialogs");
+
+    QTest::newRow("cancelled") << "cancel" << QStringList("Dove vuoi salvare i file?");
+    QTest::newRow("folder-chosen") << "chosen" << QStringList("Dove vuoi salvare i file?");
+    QTest::newRow("source-folder-chosen") << "loop"
+                                          << QStringList({ "Dove vuoi salvare i file?", samePath });
+}
+
+void TestWindow::chooserInsideTheLoop()
+{
+    QFETCH(QString, answer);
+    QFETCH(QStringList, dialogs);
+
+    const QString source = folder("loop");
+    const QString chosen = folder("chosen");
+    for (const char *name : { "1.mp3", "3.mp3" }) {
+        QVERIFY(writeFile(source + '/' + name, sample("low.mp3")));
+    }
+    QVERIFY(writeFile(source + "/2.mp3", sample("good.mp3")));
+
+    MainWindow window;
+    DialogDriver driver;
+    driver.answer({ source, folder("first") });
+    click(window, { "pushButton_2", "pushButton_3" });
+    // No destination folder recorded: the run asks for one before the first file to convert.
+    window.workState().destDirName.clear();
+    driver.answer({ yes, answer == "cancel" ? answer : directory.filePath(answer), "OK" });
+    click(window, { "pushButton_4" });
+
+    QCOMPARE(driver.seen.mid(3), dialogs);
+    QCOMPARE(QDir(chosen).entryList(QDir::Files), answer == "chosen" ? QStringList({ "1.mp3", "3.mp3" })
+                                                                     : QStringList());
+    QVERIFY(isEmptyFolder(directory.filePath("first")));
+    QCOMPARE(view(window).at(4), done);
+}
+
+void TestWindow::quitDuringRun_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<int>("encoders");
+    QTest::addColumn<QString>("started");
+
+    QTest::newRow("single-file") << QStringList("1.mp3") << 1 << "1/1";
+    QTest::newRow("folder-two-at-once") << QStringList({ "1.mp3", "2.mp3", "3.mp3", "4.mp3" })
+                                        << 2 << "2/4";
+    // Names equal but for case are one file on a case-folding disk: never two at once.
+    QTest::newRow("case-twins-one-at-a-time") << QStringList({ "a.mp3", "A.mp3", "b.mp3" })
+                                              << 1 << "1/3";
+}
+
+void TestWindow::quitDuringRun()
+{
+    QFETCH(QStringList, names);
+    QFETCH(int, encoders);
+    QFETCH(QString, started);
+
+    // The stand-in encoder beside the spy sleeps until stopped and leaves its pid in pids/.
+    const QString source = folder("quit");
+    const QString output = folder("quit-out");
+    const QString pids = folder("pids");
+    for (const QString &name : names) {
+        QVERIFY(writeFile(source + '/' + name, "not yet a good MP3"));
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TUNEWRIGHT_TEST_SOURCE", names.size() > 1 ? source : source + "/1.mp3");
+    environment.insert("TUNEWRIGHT_TEST_DESTINATION", names.size() > 1 ? output : output + "/1.mp3");
+    environment.insert("TUNEWRIGHT_TEST_ENCODERS", QString::number(encoders));
+    environment.insert("TUNEWRIGHT_JOBS", "2"); // a single-file run is a run of one all the same
+    environment.insert("STANDIN_MODE", "slow");
+    environment.insert("STANDIN_PID_DIR", pids);
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(PROGRAM_SPY), { "--an-argument-it-ignores" });
+    QVERIFY2(program.waitForFinished(60000), "the program did not end after X");
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    // main() makes the window frameless (Qt::Window | Qt::FramelessWindowHint) before showing it.
+    QCOMPARE(program.readAllStandardOutput(),
+             "0x801 Elaborazione dei file in corso: " + started.toLatin1() + "\n");
+    QVERIFY(program.readAllStandardError().contains(
+        "App path :  \"" + QFileInfo(PROGRAM_SPY).path().toUtf8() + "\"\n"));
+
+    // Every encoder started is gone, and so is every temporary file.
+    const QStringList pidFiles = QDir(pids).entryList(QDir::Files);
+    QCOMPARE(pidFiles.size(), encoders);
+    for (const QString &pid : pidFiles) {
+        QVERIFY2(!QFileInfo::exists("/proc/" + pid), qPrintable(pid));
+    }
+    QVERIFY(isEmptyFolder(output));
+}
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
