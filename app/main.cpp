@@ -8,5 +8,10 @@ int main(int argc, char *argv[])
     MainWindow window;
     window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     window.show();
+    // "Open with" and "Send to" pass the source; the first path counts.
+    const QStringList arguments = application.arguments();
+    if (arguments.size() > 1) {
+        window.openPath(arguments.at(1));
+    }
     return application.exec();
 }

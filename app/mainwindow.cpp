@@ -8,12 +8,16 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPalette>
 #include <QPixmap>
+#include <QTimer>
 #include <QUrl>
 
 #include <cstdlib>
@@ -68,6 +72,11 @@ void refuseSamePath(QWidget *parent)
                           QMessageBox::Ok, QMessageBox::NoButton);
 }
 
+bool isMp3File(const QFileInfo &info)
+{
+    return info.isFile() && info.fileName().endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive);
+}
+
 QFileInfoList listMp3Files(QDir &folder, const QStringList &nameFilters)
 {
     // Setting the filters again also makes QDir list afresh instead of from its cache.
@@ -93,6 +102,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     ui->progressBar->setStyleSheet(QString::fromLatin1(progressBarStyleSheet));
     ui->frame->setStyleSheet(QString::fromLatin1(logoStyleSheet));
+    setAcceptDrops(true);
     resetState();
 
     run = new RunController(this);
@@ -138,9 +148,12 @@ void MainWindow::resetState()
 
 void MainWindow::on_pushButton_clicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Scegli il file MP3 originale"),
-                                                      QStringLiteral("/home"),
-                                                      QStringLiteral("*.mp3"));
+    pickFile(QFileDialog::getOpenFileName(this, tr("Scegli il file MP3 originale"),
+                                          QStringLiteral("/home"), QStringLiteral("*.mp3")));
+}
+
+void MainWindow::pickFile(const QString &path)
+{
     if (path.isEmpty()) {
         return;
     }
@@ -158,9 +171,13 @@ void MainWindow::on_pushButton_clicked()
 
 void MainWindow::on_pushButton_2_clicked()
 {
-    const QString folder = QFileDialog::getExistingDirectory(this, tr("Selezione Cartella"),
-                                                             QStringLiteral("/home"),
-                                                             QFileDialog::ShowDirsOnly);
+    pickFolder(QFileDialog::getExistingDirectory(this, tr("Selezione Cartella"),
+                                                 QStringLiteral("/home"),
+                                                 QFileDialog::ShowDirsOnly));
+}
+
+void MainWindow::pickFolder(const QString &folder)
+{
     // A cancel gives "." and a drive root gives "": neither is a folder to work on.
     const QString folderName = QDir(folder).dirName();
     if (folderName.isEmpty() || folderName == QLatin1String(".")) {
@@ -181,6 +198,40 @@ void MainWindow::on_pushButton_2_clicked()
                        + QString::fromLatin1(chooseAgainHint));
     state.sourceMode = QStringLiteral("folder");
     ui->pushButton_3->setEnabled(true);
+}
+
+void MainWindow::openPath(const QString &path)
+{
+    // Made absolute with forward slashes, as the dialogs give paths: "Send to" passes
+    // backslashes and a terminal relative paths.
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        pickFolder(info.absoluteFilePath());
+    } else if (isMp3File(info)) {
+        pickFile(info.absoluteFilePath());
+    } else {
+        // Queued, so the box comes once the window is up.
+        QTimer::singleShot(0, this, [this, path] { showErrorBox(this, path); });
+    }
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    // One MP3 file or one folder, and only while a source may be picked: never during a run.
+    const QList<QUrl> urls = event->mimeData()->urls();
+    const QFileInfo dropped(urls.value(0).toLocalFile());
+    if (urls.size() == 1 && ui->pushButton->isEnabled()
+        && (dropped.isDir() || isMp3File(dropped))) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    openPath(event->mimeData()->urls().value(0).toLocalFile());
+    event->acceptProposedAction();
 }
 
 void MainWindow::on_pushBtnQuit_clicked()

@@ -4,6 +4,8 @@
 
 #include <QMainWindow>
 
+class QDragEnterEvent;
+class QDropEvent;
 class RunController;
 struct RunTask;
 
@@ -25,6 +27,10 @@ public:
     // sourceMode, sourceFolderPath, sourceDir and resultInfo.
     void resetState();
 
+    // Picks path as the source, as "SCEGLI UN FILE" or "SCEGLI UNA CARTELLA" would: a folder,
+    // or a file whose name ends in ".mp3". Anything else gets the "Errore" box.
+    void openPath(const QString &path);
+
     // What the slots share. Exposed so that a test can reach states the buttons cannot, such
     // as a folder run without a recorded destination.
     WorkState &workState();
@@ -38,7 +44,13 @@ private slots:
     void on_pushButton_5_clicked();
     void on_pushButton_6_clicked();
 
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
 private:
+    void pickFile(const QString &path);
+    void pickFolder(const QString &folder);
     QList<RunTask> folderTasks(const QFileInfoList &listing);
     void askDestinationFolder();
     void showProgress(int position, int count, const QString &output);

@@ -8,6 +8,15 @@
 #include <QThread>
 #include <QTimer>
 
+void showErrorBox(QWidget *parent, const QString &path)
+{
+    QMessageBox::critical(parent, QStringLiteral("Errore"),
+                          QStringLiteral("Errore durante lo svolgimento dell'operazione, "
+                                         "riprovare con file diversi\n")
+                              + path,
+                          QMessageBox::Ok, QMessageBox::NoButton);
+}
+
 RunController::RunController(QWidget *window)
     : QObject(window)
     , window(window)
@@ -115,11 +124,7 @@ void RunController::showFailures()
     while (!failures.isEmpty()) {
         const QString source = failures.takeFirst();
         showingBox = true;
-        QMessageBox::critical(window, QStringLiteral("Errore"),
-                              QStringLiteral("Errore durante lo svolgimento dell'operazione, "
-                                             "riprovare con file diversi\n")
-                                  + source,
-                              QMessageBox::Ok, QMessageBox::NoButton);
+        showErrorBox(window, source);
         showingBox = false;
     }
     finishIfDone();

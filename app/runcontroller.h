@@ -16,6 +16,9 @@ struct RunTask
     QString output;
 };
 
+// The "Errore" box for a file that cannot be converted, naming it.
+void showErrorBox(QWidget *parent, const QString &path);
+
 // Drives a run: starts the encoder jobs in listing order, keeps up to a limit of them running at
 // once, and shows one "Errore" box per failed file, one box at a time.
 class RunController : public QObject

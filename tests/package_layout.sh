@@ -19,7 +19,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
     || fail "/usr/bin/tunewright does not reach the program"
 
 desktop=$root/usr/share/applications/tunewright.desktop
-grep -qx 'Exec=tunewright' "$desktop" || fail "desktop entry: Exec"
+grep -qx 'Exec=tunewright %F' "$desktop" || fail "desktop entry: Exec"
+grep -qx 'MimeType=audio/mpeg;' "$desktop" || fail "desktop entry: MimeType"
 grep -qx 'Icon=tunewright' "$desktop" || fail "desktop entry: Icon"
 grep -q '^Categories=.*AudioVideo;' "$desktop" || fail "desktop entry: category"
 grep -q '^Comment=.*qualità' "$desktop" || fail "desktop entry: Italian comment"

@@ -1,5 +1,5 @@
-// Linked with the program's real main(). Once the window shows, it picks TUNEWRIGHT_TEST_SOURCE
-// (a file or a folder) and TUNEWRIGHT_TEST_DESTINATION through the dialogs and starts the run;
+// Linked with the program's real main(), which takes the source from the command line. Once the
+// window shows, the spy picks TUNEWRIGHT_TEST_DESTINATION through the dialog and starts the run;
 // when TUNEWRIGHT_TEST_ENCODERS stand-in encoders have reported in STANDIN_PID_DIR, it prints
 // the window flags and the progress text on stdout and presses "X".
 
@@ -19,11 +19,9 @@ namespace {
 void runAndQuit(QMainWindow *window)
 {
     auto click = [window](const char *name) { window->findChild<QPushButton *>(name)->click(); };
-    const QString source = qEnvironmentVariable("TUNEWRIGHT_TEST_SOURCE");
     auto *driver = new Fixtures::DialogDriver;
-    driver->answer({ source, qEnvironmentVariable("TUNEWRIGHT_TEST_DESTINATION"),
+    driver->answer({ qEnvironmentVariable("TUNEWRIGHT_TEST_DESTINATION"),
                      QString::fromUtf8("S\xC3\xAC") });
-    click(QFileInfo(source).isDir() ? "pushButton_2" : "pushButton");
     click("pushButton_3");
     auto *poll = new QTimer(window);
     QObject::connect(poll, &QTimer::timeout, window, [window, click] {

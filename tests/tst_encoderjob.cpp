@@ -101,7 +101,7 @@ void TestEncoderJob::job()
     EncoderJob job(encoder, sourcePath, outputPath);
     QSignalSpy finished(&job, &EncoderJob::finished);
     const bool started = job.start();
-    QVERIFY(!started || finished.wait(60000));
+    QVERIFY(!started || finished.wait(20000));
     const bool converted = started && finished.first().first().toBool();
     QTEST(QString(!started ? "refused" : converted ? "converted" : "failed"), "result");
     QVERIFY(!finished.wait(50) && finished.size() == int(started));

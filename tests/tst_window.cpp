@@ -3,6 +3,7 @@
 
 #include <QDesktopServices>
 #include <QLabel>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
@@ -54,8 +55,19 @@ void click(MainWindow &window, const QStringList &buttons)
     }
     if (buttons.last() == QLatin1String("pushButton_4")) {
         QVERIFY(QTest::qWaitFor([&] { return view(window).at(4) == done
-                                             || view(window).first().at(3) == '1'; }, 60000));
+                                             || view(window).first().at(3) == '1'; }, 20000));
     }
+}
+
+// Drops path on the window as a file manager would; returns whether the window took it.
+bool drop(MainWindow &window, const QString &path)
+{
+    QMimeData data;
+    data.setUrls({ QUrl::fromLocalFile(path) });
+    QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QDropEvent dropped(QPointF(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    return enter.isAccepted() && QApplication::sendEvent(&window, &dropped);
 }
 
 } // namespace
@@ -74,6 +86,8 @@ private slots:
     void folderRun();
     void notAccepted_data();
     void notAccepted();
+    void openedFromOutside_data();
+    void openedFromOutside();
     void chooserInsideTheLoop_data();
     void chooserInsideTheLoop();
     void quitDuringRun_data();
@@ -197,7 +211,8 @@ void TestWindow::folderRun()
     DialogDriver driver;
     // The first box must not hold up the other files: they are all done before it is answered.
     driver.answer({ source, output, yes }).answer("OK", [&] {
-        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(output + "/g.mp3"); }, 60000));
+        QVERIFY(!drop(window, source)); // no new source while a run goes on
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(output + "/g.mp3"); }, 20000));
     });
     driver.answer("OK");
     click(window, { "pushButton_2", "pushButton_3", "pushButton_4" });
@@ -295,6 +310,46 @@ void TestWindow::notAccepted()
     QVERIFY(isEmptyFolder(directory.filePath("unused-out")));
 }
 
+void TestWindow::openedFromOutside_data()
+{
+    QTest::addColumn<bool>("dropped");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("label");
+
+    const QString file = directory.filePath("same/x.mp3");
+    const QString folder = directory.filePath("same");
+    const QString refused;
+    QTest::newRow("argument-file") << false << file << "Percorso del file: " + file;
+    QTest::newRow("argument-folder") << false << folder << "Percorso dei file: " + folder;
+    QTest::newRow("argument-missing") << false << file + "-missing" << refused;
+    QTest::newRow("argument-not-mp3") << false << directory.filePath("links/hard-link") << refused;
+    QTest::newRow("drop-file") << true << file << "Percorso del file: " + file;
+    QTest::newRow("drop-folder") << true << folder << "Percorso dei file: " + folder;
+    QTest::newRow("drop-not-mp3") << true << directory.filePath("links/hard-link") << refused;
+}
+
+void TestWindow::openedFromOutside()
+{
+    QFETCH(bool, dropped);
+    QFETCH(QString, path);
+    QFETCH(QString, label);
+
+    MainWindow window;
+    DialogDriver driver;
+    driver.answer("OK");
+    if (dropped) {
+        QCOMPARE(drop(window, path), !label.isEmpty());
+    } else {
+        window.openPath(path);
+    }
+    QCoreApplication::processEvents(); // shows a box that was queued, and waits for its answer
+    QCOMPARE(driver.seen, label.isEmpty() && !dropped ? QStringList(failed + path) : QStringList());
+    QCOMPARE(view(window).first(), label.isEmpty() ? "110000" : "111000");
+    QCOMPARE(view(window).at(2), label.isEmpty() ? "Nessun percorso selezionato"
+                                                 : label + "\nClicca su CONTINUA per scegliere "
+                                                           "la cartella di destinazione");
+}
+
 void TestWindow::chooserInsideTheLoop_data()
 {
     QTest::addColumn<QString>("answer");
@@ -362,7 +417,6 @@ void TestWindow::quitDuringRun()
         QVERIFY(writeFile(source + '/' + name, "not yet a good MP3"));
     }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("TUNEWRIGHT_TEST_SOURCE", names.size() > 1 ? source : source + "/1.mp3");
     environment.insert("TUNEWRIGHT_TEST_DESTINATION", names.size() > 1 ? output : output + "/1.mp3");
     environment.insert("TUNEWRIGHT_TEST_ENCODERS", QString::number(encoders));
     environment.insert("TUNEWRIGHT_JOBS", "2"); // a single-file run is a run of one all the same
@@ -370,8 +424,10 @@ void TestWindow::quitDuringRun()
     environment.insert("STANDIN_PID_DIR", pids);
     QProcess program;
     program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(PROGRAM_SPY), { "--an-argument-it-ignores" });
-    QVERIFY2(program.waitForFinished(60000), "the program did not end after X");
+    // The source as a terminal passes it, relative; arguments after the first are ignored.
+    program.setWorkingDirectory(source);
+    program.start(QStringLiteral(PROGRAM_SPY), { names.size() > 1 ? "." : "1.mp3", "ignored" });
+    QVERIFY2(program.waitForFinished(20000), "the program did not end after X");
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
     // main() makes the window frameless (Qt::Window | Qt::FramelessWindowHint) before showing it.
