@@ -6,11 +6,9 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 namespace Fixtures {
 
@@ -48,43 +46,30 @@ QByteArray lyricsAndTag()
     return lyrics + "TAGCanzone \xE8" + QByteArray(111, '\0') + "2026\xFF";
 }
 
-struct DialogDriver::Private
-{
-    QTimer timer;
-    QList<std::function<void(QWidget *)>> actions;
-    QPointer<QWidget> lastAnswered;
-};
-
 DialogDriver::DialogDriver()
-    : d(new Private)
 {
-    QObject::connect(&d->timer, &QTimer::timeout, [this] {
+    QObject::connect(&timer, &QTimer::timeout, [this] {
         QWidget *dialog = QApplication::activeModalWidget();
-        if (!dialog || (dialog == d->lastAnswered && dialog->isVisible())) {
+        if (!dialog || (dialog == lastAnswered && dialog->isVisible())) {
             return;
         }
-        d->lastAnswered = dialog;
+        lastAnswered = dialog;
         // A dialog nobody expected is recorded and closed, so the test fails instead of hanging.
-        const std::function<void(QWidget *)> action = d->actions.isEmpty()
+        const std::function<void(QWidget *)> action = pending.isEmpty()
             ? [](QWidget *unexpected) { qobject_cast<QDialog *>(unexpected)->reject(); }
-            : d->actions.takeFirst();
+            : pending.takeFirst();
         auto *box = qobject_cast<QMessageBox *>(dialog);
         seen << (box ? box->windowTitle() + QStringLiteral(": ") + box->text()
                      : dialog->windowTitle());
         // Act outside this slot: an answer that opens a further box would block it.
         QTimer::singleShot(0, dialog, [action, dialog] { action(dialog); });
     });
-    d->timer.start(20);
-}
-
-DialogDriver::~DialogDriver()
-{
-    delete d;
+    timer.start(20);
 }
 
 DialogDriver &DialogDriver::answer(const QString &answer, const std::function<void()> &before)
 {
-    d->actions.append([answer, before](QWidget *dialog) {
+    pending.append([answer, before](QWidget *dialog) {
         if (before) {
             before();
         }
@@ -112,11 +97,6 @@ DialogDriver &DialogDriver::answer(const QStringList &answers)
         answer(text);
     }
     return *this;
-}
-
-int DialogDriver::pending() const
-{
-    return d->actions.size();
 }
 
 } // namespace Fixtures

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include <QPointer>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 
@@ -22,22 +22,20 @@ QByteArray lameOutput(const QString &source);
 QByteArray lyricsAndTag();
 
 // Answers modal dialogs in the order they open, as a person would, and records each one as
-// "title: text" (a file dialog as its caption).
+// "title: text" (a file dialog as its caption). An answer is a path to type (it starts with
+// "/"), "cancel", or a button's text; before, if given, runs just before it is given.
 class DialogDriver
 {
 public:
     DialogDriver();
-    ~DialogDriver();
-    // An answer is a path to type (it starts with "/"), "cancel", or a button's text; before,
-    // if given, runs just before that answer is given.
     DialogDriver &answer(const QString &answer, const std::function<void()> &before = {});
     DialogDriver &answer(const QStringList &answers);
     QStringList seen;
-    int pending() const;
+    QList<std::function<void(QWidget *)>> pending;
 
 private:
-    struct Private;
-    Private *d;
+    QTimer timer;
+    QPointer<QWidget> lastAnswered;
 };
 
 } // namespace Fixtures
