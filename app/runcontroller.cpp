@@ -50,9 +50,6 @@ void RunController::start(const QList<RunTask> &tasks, int listed, int jobs)
 
 void RunController::stop()
 {
-    active = false;
-    waiting.clear();
-    failures.clear();
     for (EncoderJob *job : qAsConst(running)) {
         disconnect(job, nullptr, this, nullptr);
         job->stop();

@@ -94,11 +94,15 @@ QString freshFolder(const QString &path)
 // The same lame command the program runs, from a shell: one after another, or xargs -P jobs.
 double timeShell(const QString &source, const QString &output, int jobs)
 {
-    const QString each = QStringLiteral("lame --resample 44.1 -b 192 \"$0\" \"%1/$(basename \"$0\")\" "
-                                        ">/dev/null 2>&1").arg(output);
+    const QString each = QStringLiteral("lame --resample 44.1 -b 192 \"$0\" "
+                                        "\"%1/$(basename \"$0\")\" >/dev/null 2>&1")
+                             .arg(output);
     const QString script = jobs == 1
         ? QStringLiteral("for f in \"%1\"/*.mp3; do sh -c '%2' \"$f\"; done").arg(source, each)
-        : QStringLiteral("ls \"%1\"/*.mp3 | xargs -P %2 -I{} sh -c '%3' {}").arg(source).arg(jobs).arg(each);
+        : QStringLiteral("ls \"%1\"/*.mp3 | xargs -P %2 -I{} sh -c '%3' {}")
+              .arg(source)
+              .arg(jobs)
+              .arg(each);
     QElapsedTimer timer;
     timer.start();
     QProcess shell;

@@ -16,7 +16,8 @@ int findMarker(const QByteArray &content, const QByteArray &marker, int from)
     const char first = marker.at(0);
     const char *candidate = data + from;
     while (candidate <= lastStart) {
-        const void *hit = std::memchr(candidate, first, static_cast<size_t>(lastStart - candidate) + 1);
+        const auto remaining = static_cast<size_t>(lastStart - candidate) + 1;
+        const void *hit = std::memchr(candidate, first, remaining);
         if (!hit) {
             return -1;
         }

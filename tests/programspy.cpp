@@ -26,7 +26,8 @@ void runAndQuit(QMainWindow *window)
     auto *poll = new QTimer(window);
     QObject::connect(poll, &QTimer::timeout, window, [window, click] {
         const int encoders = qEnvironmentVariableIntValue("TUNEWRIGHT_TEST_ENCODERS");
-        if (QDir(qEnvironmentVariable("STANDIN_PID_DIR")).entryList(QDir::Files).size() >= encoders) {
+        const QDir pids(qEnvironmentVariable("STANDIN_PID_DIR"));
+        if (pids.entryList(QDir::Files).size() >= encoders) {
             std::printf("0x%x %s\n", unsigned(window->windowFlags()),
                         qPrintable(window->findChild<QLabel *>("label_Bar")->text()));
             std::fflush(stdout);

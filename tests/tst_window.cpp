@@ -33,7 +33,8 @@ bool isEmptyFolder(const QString &path)
 QStringList view(MainWindow &window)
 {
     QString buttons;
-    for (const auto *button : window.findChildren<QPushButton *>(QRegularExpression("^pushButton"))) {
+    const QRegularExpression stepButtons(QStringLiteral("^pushButton"));
+    for (const auto *button : window.findChildren<QPushButton *>(stepButtons)) {
         buttons += button->isEnabled() ? '1' : '0';
     }
     const auto *bar = window.findChild<QProgressBar *>();
@@ -149,8 +150,9 @@ void TestWindow::singleFile()
     window.resize(900, 600);
     QCOMPARE(window.size(), QSize(750, 750));
     QStringList expected = view(window);
-    QCOMPARE(expected.mid(0, 5), QStringList({ "110000", "0 0-100", "Nessun percorso selezionato",
-                                               "Nessun percorso di destinazione selezionato", "" }));
+    QCOMPARE(expected.mid(0, 5),
+             QStringList({ "110000", "0 0-100", "Nessun percorso selezionato",
+                           "Nessun percorso di destinazione selezionato", "" }));
     // As painted: the background's border, a disabled button's face and the logo.
     const QImage shown = window.grab().toImage();
     const QPoint logoAt = window.findChild<QWidget *>("frame")->geometry().topLeft();
@@ -384,7 +386,8 @@ void TestWindow::quitDuringRun()
         QVERIFY(writeFile(source + '/' + name, "not yet a good MP3"));
     }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("TUNEWRIGHT_TEST_DESTINATION", names.size() > 1 ? output : output + "/1.mp3");
+    environment.insert("TUNEWRIGHT_TEST_DESTINATION",
+                       names.size() > 1 ? output : output + "/1.mp3");
     environment.insert("TUNEWRIGHT_TEST_ENCODERS", QString::number(encoders));
     environment.insert("TUNEWRIGHT_JOBS", "2"); // a single-file run is a run of one all the same
     environment.insert("STANDIN_MODE", "slow");
