@@ -215,10 +215,12 @@ void TestWindow::folderRun()
 
     MainWindow window;
     QStringList texts;
+    QSet<QString> bars;
     const auto record = [&] {
         if (texts.isEmpty() || texts.last() != view(window).at(4)) {
             texts << view(window).at(4);
         }
+        bars << view(window).at(1);
     };
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, record);
@@ -242,6 +244,7 @@ void TestWindow::folderRun()
                                       progress.arg(8), done }));
     }
     QCOMPARE(view(window).mid(0, 2), QStringList({ "000011", "100 0-100" }));
+    QVERIFY(bars.contains("0 0-0")); // busy while the encoders ran
     QCOMPARE(QDir(output).entryList(QDir::Files | QDir::Hidden, QDir::Name),
              QStringList({ "G.mp3", "b.Mp3", "d.mP3", "g.mp3" }));
     QVERIFY(readFile(output + "/b.Mp3") == lameOutput(source + "/b.Mp3") + lyricsAndTag());
