@@ -17,7 +17,6 @@
 #include <QMimeData>
 #include <QPalette>
 #include <QPixmap>
-#include <QTimer>
 #include <QUrl>
 
 #include <cstdlib>
@@ -211,7 +210,8 @@ void MainWindow::openPath(const QString &path)
         pickFile(info.absoluteFilePath());
     } else {
         // Queued, so the box comes once the window is up.
-        QTimer::singleShot(0, this, [this, path] { showErrorBox(this, path); });
+        QMetaObject::invokeMethod(this, [this, path] { showErrorBox(this, path); },
+                                  Qt::QueuedConnection);
     }
 }
 

@@ -70,7 +70,7 @@ void take(MainWindow &window, const QString &steps)
             drop(window, step.mid(5));
         } else if (step.startsWith("open=")) {
             window.openPath(step.mid(5));
-            QCoreApplication::processEvents(); // shows a queued box, and waits for its answer
+            QCoreApplication::sendPostedEvents(); // shows a queued box, and waits for its answer
         } else if (step == "forget-destination") {
             window.workState().destDirName.clear(); // a state the buttons cannot reach
         } else {
