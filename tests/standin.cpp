@@ -34,7 +34,7 @@ int main(int argc, char *argv[])
     }
     QFile file(output);
     file.open(QIODevice::WriteOnly);
-    file.write("\xFF\xFB\x90\x00 fragment");
+    file.write("\xFF\xFB\x90 a fragment of audio");
     file.close();
     if (mode == "crash") {
         std::abort();

@@ -153,10 +153,13 @@ void TestWindow::singleFile()
     QCOMPARE(expected.mid(0, 5),
              QStringList({ "110000", "0 0-100", "Nessun percorso selezionato",
                            "Nessun percorso di destinazione selezionato", "" }));
-    // As painted: the background's border, a disabled button's face and the logo.
+    // As painted: the background's border, the bar's grey border, a disabled button's face and
+    // the logo.
     const QImage shown = window.grab().toImage();
     const QPoint logoAt = window.findChild<QWidget *>("frame")->geometry().topLeft();
+    const QRect bar = window.findChild<QProgressBar *>()->geometry();
     QCOMPARE(shown.pixelColor(0, 0), QColor(51, 51, 51));
+    QCOMPARE(shown.pixelColor(bar.x() + 1, bar.center().y()), QColor(128, 128, 128));
     QVERIFY(qAbs(shown.pixelColor(254, 325).red() - 0xBB) < 24);
     QCOMPARE(shown.pixel(logoAt + QPoint(21, 21)), QImage(":/imgs/logo.png").pixel(20, 20));
 
