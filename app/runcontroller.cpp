@@ -43,7 +43,6 @@ void RunController::start(const QList<RunTask> &tasks, int listed, int jobs)
     waiting = tasks;
     count = listed;
     limit = qMax(1, jobs);
-    active = true;
     startMore();
     finishIfDone();
 }
@@ -137,8 +136,7 @@ void RunController::updateEncoding()
 
 void RunController::finishIfDone()
 {
-    if (active && waiting.isEmpty() && running.isEmpty() && failures.isEmpty() && !showingBox) {
-        active = false;
+    if (waiting.isEmpty() && running.isEmpty() && failures.isEmpty() && !showingBox) {
         emit finished();
     }
 }

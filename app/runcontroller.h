@@ -65,7 +65,6 @@ private:
     QStringList failures;
     int count = 0;
     int limit = 1;
-    bool active = false;
     bool encoding = false;
     bool showingBox = false;
 };

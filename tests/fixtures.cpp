@@ -75,6 +75,8 @@ DialogDriver &DialogDriver::answer(const QString &answer, const std::function<vo
         }
         if (answer == QLatin1String("cancel")) {
             qobject_cast<QDialog *>(dialog)->reject();
+        } else if (answer == QLatin1String("Return")) {
+            QTest::keyClick(dialog, Qt::Key_Return); // the default button
         } else if (answer.startsWith(QLatin1Char('/'))) {
             // The whole path at once: typed key by key, the completer could take the Return.
             auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));

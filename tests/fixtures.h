@@ -23,7 +23,8 @@ QByteArray lyricsAndTag();
 
 // Answers modal dialogs in the order they open, as a person would, and records each one as
 // "title: text" (a file dialog as its caption). An answer is a path to type (it starts with
-// "/"), "cancel", or a button's text; before, if given, runs just before it is given.
+// "/"), "cancel", "Return" (the default button) or a button's text; before, if given, runs
+// just before it is given.
 class DialogDriver
 {
 public:

@@ -164,7 +164,7 @@ void TestWindow::singleFile()
     QCOMPARE(shown.pixel(logoAt + QPoint(21, 21)), QImage(":/imgs/logo.png").pixel(20, 20));
 
     DialogDriver driver;
-    driver.answer({ source, output, "&Yes", yes });
+    driver.answer({ source, output, "&Yes", "Return" }); // "Sì" is the default button
     take(window, "pushButton pushButton_3 pushButton_4");
     QCOMPARE(driver.seen.first(), QStringLiteral("Scegli il file MP3 originale"));
     QCOMPARE(driver.seen.last(), overwrite);
@@ -308,7 +308,7 @@ void TestWindow::steps_data()
     QTest::newRow("100-files-no-to-many") << hundred << "%/many %/same/x.mp3 %/out/x.mp3 No"
                                           << "111100" << "%/out/x.mp3" << manyFiles;
     QTest::newRow("100-files-no-to-overwrite") << hundred
-        << "%/many %/same/x.mp3 %/out/x.mp3 " + yes + " No" << "111100" << "%/out/x.mp3"
+        << "%/many %/same/x.mp3 %/out/x.mp3 Return No" << "111100" << "%/out/x.mp3"
         << overwrite;
     QTest::newRow("argument-file") << "open=%/same/x.mp3" << "" << "111000" << "" << "";
     QTest::newRow("argument-folder") << "open=%/same" << "" << "111000" << "" << "";
