@@ -54,6 +54,7 @@ void TestEncoderJob::job_data()
     QTest::newRow("encoder-rejects-it") << QByteArray() << "text" << "file" << "failed";
     QTest::newRow("empty-source") << QByteArray() << "empty" << "file" << "refused";
     QTest::newRow("missing-source") << QByteArray() << "missing" << "file" << "refused";
+    QTest::newRow("source-of-2-gib") << QByteArray() << "huge" << "file" << "refused";
     QTest::newRow("fifo-source") << QByteArray() << "fifo" << "file" << "refused";
     QTest::newRow("source-links-to-a-device") << QByteArray() << "device" << "file" << "refused";
     QTest::newRow("output-hard-link-of-source") << QByteArray() << "mp3" << "hardlink"
@@ -80,6 +81,9 @@ void TestEncoderJob::job()
         QVERIFY(writeFile(sourcePath, sources.value(source)));
     } else if (source == QLatin1String("fifo")) {
         QCOMPARE(mkfifo(QFile::encodeName(sourcePath).constData(), 0600), 0);
+    } else if (source == QLatin1String("huge")) {
+        QFile huge(sourcePath); // sparse: no disk space, and it must not be read
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(1) << 31));
     } else if (source == QLatin1String("device")) {
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), sourcePath));
     }

@@ -128,6 +128,7 @@ void TestEngine::rebuild_data()
     QTest::newRow("lyrics-at-1-passed-over") << "x" + lyrics + audio << encoded + "LYRICS200";
     QTest::newRow("first-lyrics-wins") << audio + lyrics + audio + lyrics << encoded + lyrics;
     QTest::newRow("v1-block-not-captured") << audio + "LYRICSBEGINtextLYRICSEND" << encoded;
+    QTest::newRow("v1-block-at-9-one-byte") << "123456789LYRICSBEGIN" + audio << encoded + "L";
     QTest::newRow("v1-block-at-3-to-byte-9") << "xxxLYRICSBEGIN" + audio << encoded + "LYRICSB";
     QTest::newRow("end-marker-cut-short") << x + "LYRICSBEGINLYRICS20" << encoded;
     QTest::newRow("lone-end-marker-at-0") << "LYRICS200" + audio << "LYRICS200" + encoded;

@@ -261,6 +261,15 @@ void TestWindow::folderRun()
     QCOMPARE(openedUrls.last(), QUrl::fromLocalFile(output));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(window.findChildren<EncoderJob *>().size(), 0); // every job deleted after its end
+    // "Nuovo" gives the start state back, but for what the next pick sets again.
+    take(window, "pushButton_6");
+    MainWindow fresh;
+    QStringList expected = view(fresh);
+    expected[8] = QStringLiteral("folder");
+    expected[9] = source;
+    // The last file started, in the listing's order (G and g tie when case is ignored).
+    expected[12] = output + '/' + QDir(source, "*.mp3").entryList(QDir::Files).last();
+    QCOMPARE(view(window), expected);
 }
 
 void TestWindow::steps_data()
