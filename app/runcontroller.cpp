@@ -31,7 +31,8 @@ RunController::~RunController()
 int RunController::jobLimit()
 {
     bool valid = false;
-    const int requested = qEnvironmentVariableIntValue("TUNEWRIGHT_JOBS", &valid);
+    // Base 10: "010" means ten encoders, not eight.
+    const int requested = qEnvironmentVariable("TUNEWRIGHT_JOBS").toInt(&valid);
     if (valid && requested > 0) {
         return requested;
     }
