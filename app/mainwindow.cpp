@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -244,7 +243,6 @@ void MainWindow::on_pushBtnQuit_clicked()
 
 void MainWindow::on_pushButton_3_clicked()
 {
-
     if (state.sourceMode == QLatin1String("file")) {
         state.outputPath = QFileDialog::getSaveFileName(
             this, tr("Dove vuoi salvare il File?"),
