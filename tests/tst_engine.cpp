@@ -123,6 +123,7 @@ void TestEngine::rebuild_data()
     QTest::newRow("tag-at-1-then-later") << "xTAG" + x + tag << encoded + tag;
     QTest::newRow("overlapping-tag") << "xxTATAGAG" + x << encoded + "TAGAG" + x;
     QTest::newRow("tag-in-last-bytes") << x + "TAG" << encoded + "TAG";
+    QTest::newRow("near-miss-at-the-end") << x + "TAH" << encoded;
     QTest::newRow("lyrics-at-0") << lyrics + audio + tag << lyrics + encoded + tag;
     QTest::newRow("lyrics-at-2") << QByteArray(2, '\0') + lyrics + audio << lyrics + encoded;
     QTest::newRow("lyrics-at-1-passed-over") << "x" + lyrics + audio << encoded + "LYRICS200";
