@@ -55,6 +55,7 @@ void TestEncoderJob::job_data()
     QTest::newRow("empty-source") << QByteArray() << "empty" << "file" << "refused";
     QTest::newRow("missing-source") << QByteArray() << "missing" << "file" << "refused";
     QTest::newRow("source-of-2-gib") << QByteArray() << "huge" << "file" << "refused";
+    QTest::newRow("output-folder-missing") << QByteArray() << "mp3" << "no-folder" << "refused";
     QTest::newRow("fifo-source") << QByteArray() << "fifo" << "file" << "refused";
     QTest::newRow("source-links-to-a-device") << QByteArray() << "device" << "file" << "refused";
     QTest::newRow("output-hard-link-of-source") << QByteArray() << "mp3" << "hardlink"
@@ -93,6 +94,8 @@ void TestEncoderJob::job()
         QVERIFY(QFile::link(directory.filePath("elsewhere"), outputPath));
     } else if (output == QLatin1String("symlink")) {
         QVERIFY(QFile::link(sourcePath, outputPath));
+    } else if (output == QLatin1String("no-folder")) {
+        QVERIFY(QDir(directory.filePath("out")).removeRecursively());
     } else if (output == QLatin1String("hardlink")) {
         QCOMPARE(link(QFile::encodeName(sourcePath).constData(),
                       QFile::encodeName(outputPath).constData()), 0);
@@ -118,9 +121,10 @@ void TestEncoderJob::job()
     QCOMPARE(readFile(directory.filePath("elsewhere")), QByteArray("another file"));
     const QStringList left = QDir(directory.filePath("out")).entryList(QDir::Files | QDir::Hidden
                                                                        | QDir::System);
-    QCOMPARE(left, standIn == "rmdir" ? QStringList() : QStringList("song.mp3"));
+    const bool noFolder = standIn == "rmdir" || output == QLatin1String("no-folder");
+    QCOMPARE(left, noFolder ? QStringList() : QStringList("song.mp3"));
     if (!converted) {
-        QVERIFY(standIn == "rmdir" || readFile(outputPath) == outputBefore);
+        QVERIFY(noFolder || readFile(outputPath) == outputBefore);
         return;
     }
     const QByteArray audio = lameOutput(sourcePath);
