@@ -376,22 +376,25 @@ void TestWindow::steps()
 void TestWindow::quitDuringRun_data()
 {
     QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("jobs");
     QTest::addColumn<int>("encoders");
-    QTest::addColumn<QString>("started");
 
-    QTest::newRow("single-file") << QStringList("1.mp3") << 1 << "1/1";
-    QTest::newRow("folder-two-at-once") << QStringList({ "1.mp3", "2.mp3", "3.mp3", "4.mp3" })
-                                        << 2 << "2/4";
+    const QStringList four = { "1.mp3", "2.mp3", "3.mp3", "4.mp3" };
+    // A single-file run is a run of one all the same.
+    QTest::newRow("single-file") << QStringList("1.mp3") << "2" << 1;
+    QTest::newRow("folder-two-at-once") << four << "2" << 2;
+    // Not a positive number: one encoder per core.
+    QTest::newRow("folder-jobs-0-ignored") << four << "0" << qMin(4, QThread::idealThreadCount());
     // Names equal but for case are one file on a case-folding disk: never two at once.
     QTest::newRow("case-twins-one-at-a-time") << QStringList({ "a.mp3", "A.mp3", "b.mp3" })
-                                              << 1 << "1/3";
+                                              << "2" << 1;
 }
 
 void TestWindow::quitDuringRun()
 {
     QFETCH(QStringList, names);
+    QFETCH(QString, jobs);
     QFETCH(int, encoders);
-    QFETCH(QString, started);
 
     // The stand-in encoder beside the spy sleeps until stopped and leaves its pid in pids/.
     const QString source = folder("quit");
@@ -404,7 +407,7 @@ void TestWindow::quitDuringRun()
     environment.insert("TUNEWRIGHT_TEST_DESTINATION",
                        names.size() > 1 ? output : output + "/1.mp3");
     environment.insert("TUNEWRIGHT_TEST_ENCODERS", QString::number(encoders));
-    environment.insert("TUNEWRIGHT_JOBS", "2"); // a single-file run is a run of one all the same
+    environment.insert("TUNEWRIGHT_JOBS", jobs);
     environment.insert("STANDIN_MODE", "slow");
     environment.insert("STANDIN_PID_DIR", pids);
     QProcess program;
@@ -416,8 +419,10 @@ void TestWindow::quitDuringRun()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
     // main() makes the window frameless (Qt::Window | Qt::FramelessWindowHint) before showing it.
-    QCOMPARE(program.readAllStandardOutput(),
-             "0x801 Elaborazione dei file in corso: " + started.toLatin1() + "\n");
+    // Only as many encoders started as allowed: the last one started is the last shown.
+    QCOMPARE(program.readAllStandardOutput(), QStringLiteral("0x801 Elaborazione dei file in "
+                                                             "corso: %1/%2\n")
+                                                  .arg(encoders).arg(names.size()).toLatin1());
     QVERIFY(program.readAllStandardError().contains(
         "App path :  \"" + QFileInfo(PROGRAM_SPY).path().toUtf8() + "\"\n"));
 
