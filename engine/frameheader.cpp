@@ -6,7 +6,7 @@
 namespace {
 
 // Header candidates start at offsets 0 to 2303; each needs the two bytes after it.
-const int syncWindow = 2304;
+const int syncWindow = probeWindowBytes - 2;
 
 enum Version { Mpeg25 = 0, Reserved = 1, Mpeg2 = 2, Mpeg1 = 3 };
 

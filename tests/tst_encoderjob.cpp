@@ -16,8 +16,6 @@ private slots:
     void init();
     void job_data();
     void job();
-    void mountedDestination_data();
-    void mountedDestination();
 
 private:
     QTemporaryDir directory;
@@ -133,44 +131,6 @@ void TestEncoderJob::job()
     QVERIFY(readFile(outputPath) == (source == QLatin1String("lyrics-first")
                                          ? tail.left(lyricsSize) + audio + tail.mid(lyricsSize)
                                          : audio + tail));
-}
-
-void TestEncoderJob::mountedDestination_data()
-{
-    QTest::addColumn<QString>("script");
-
-    // $1 source folder, $2 destination folder, $3 convertone, $4 the encoder. Exit 77: the
-    // mount is not permitted here; 0: the job failed as it should and nothing changed.
-    const QString convert = "\"$3\" \"$4\" \"$1/song.mp3\" \"$2/song.mp3\"; "
-                            "[ $? = 1 ] || exit 10; ";
-    QTest::newRow("bind-mount-of-the-source-folder") << "mount --bind \"$1\" \"$2\" || exit 77; "
-                                                        + convert;
-    QTest::newRow("full-tmpfs") << "mount -t tmpfs -o size=64k tmpfs \"$2\" || exit 77; "
-                                   "printf old > \"$2/song.mp3\"; "
-                                   "dd if=/dev/zero of=\"$2/fill\" bs=4k 2>/dev/null; " + convert
-                                   + "[ \"$(cat \"$2/song.mp3\")\" = old ] || exit 11; "
-                                     "[ \"$(ls -A \"$2\" | wc -l)\" = 2 ] || exit 12";
-}
-
-void TestEncoderJob::mountedDestination()
-{
-    QFETCH(QString, script);
-
-    // The mounts live in a namespace of the child's own, so none outlives a failed row.
-    const QByteArray source = sample("low.mp3") + lyricsAndTag();
-    QVERIFY(writeFile(directory.filePath("src/song.mp3"), source));
-    QProcess child;
-    child.start("unshare", { "--mount", "sh", "-c", script, "sh", directory.filePath("src"),
-                             directory.filePath("out"), CONVERTONE_PROGRAM, LAME_PROGRAM });
-    QVERIFY(child.waitForFinished(20000));
-    if (child.error() == QProcess::FailedToStart || child.exitCode() == 77
-        || child.readAllStandardError().contains("unshare failed")) {
-        QSKIP("mount namespaces are not permitted here");
-    }
-    QCOMPARE(child.exitCode(), 0);
-    QVERIFY(readFile(directory.filePath("src/song.mp3")) == source);
-    QVERIFY(QDir(directory.filePath("out")).entryList(QDir::AllEntries | QDir::Hidden
-                                                      | QDir::NoDotAndDotDot).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestEncoderJob)
