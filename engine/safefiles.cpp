@@ -1,55 +1,32 @@
 #include "safefiles.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QString>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <sys/stat.h>
 #include <filesystem>
 #include <system_error>
-#endif
 
 namespace {
 
-#ifdef Q_OS_WIN
-// MinGW's stat() reports every inode as 0, so ask Windows for the file's identity itself.
-bool fileIdentity(const QString &path, BY_HANDLE_FILE_INFORMATION &information)
+// The bytes (or on Windows, the UTF-16 name) QFile itself would use for path.
+std::filesystem::path nativePath(const QString &path)
 {
-    const QString native = QDir::toNativeSeparators(path);
-    // FILE_FLAG_BACKUP_SEMANTICS lets folders be opened too; no access right is needed.
-    const HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t *>(native.utf16()), 0,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    const bool known = GetFileInformationByHandle(handle, &information) != 0;
-    CloseHandle(handle);
-    return known;
-}
+#ifdef Q_OS_WIN
+    return path.toStdWString();
+#else
+    return QFile::encodeName(path).toStdString();
 #endif
+}
 
 } // namespace
 
 bool sameFile(const QString &first, const QString &second)
 {
-#ifdef Q_OS_WIN
-    BY_HANDLE_FILE_INFORMATION a;
-    BY_HANDLE_FILE_INFORMATION b;
-    return fileIdentity(first, a) && fileIdentity(second, b)
-        && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber
-        && a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
-#else
-    struct stat a;
-    struct stat b;
-    return stat(QFile::encodeName(first).constData(), &a) == 0
-        && stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev
-        && a.st_ino == b.st_ino;
-#endif
+    // Device and inode, or on Windows volume serial number and file index; an error (neither
+    // exists) is no match either.
+    std::error_code code;
+    return std::filesystem::equivalent(nativePath(first), nativePath(second), code) && !code;
 }
 
 bool openNewTemporary(const QString &folder, QFile &file)
@@ -71,24 +48,12 @@ bool openNewTemporary(const QString &folder, QFile &file)
 
 bool replaceFile(const QString &from, const QString &to, QString &error)
 {
-#ifdef Q_OS_WIN
-    const QString nativeFrom = QDir::toNativeSeparators(from);
-    const QString nativeTo = QDir::toNativeSeparators(to);
-    if (MoveFileExW(reinterpret_cast<const wchar_t *>(nativeFrom.utf16()),
-                    reinterpret_cast<const wchar_t *>(nativeTo.utf16()),
-                    MOVEFILE_REPLACE_EXISTING)) {
-        return true;
-    }
-    error = QStringLiteral("MoveFileEx failed with error %1").arg(GetLastError());
-    return false;
-#else
+    // rename() on POSIX, MoveFileExW(MOVEFILE_REPLACE_EXISTING) on Windows.
     std::error_code code;
-    std::filesystem::rename(QFile::encodeName(from).toStdString(),
-                            QFile::encodeName(to).toStdString(), code);
+    std::filesystem::rename(nativePath(from), nativePath(to), code);
     if (code) {
         error = QString::fromLocal8Bit(code.message().c_str());
         return false;
     }
     return true;
-#endif
 }
