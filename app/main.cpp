@@ -1,10 +1,12 @@
 #include "mainwindow.h"
+#include "narrowfont.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    provideNarrowFont(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
     MainWindow window;
     window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     window.show();
