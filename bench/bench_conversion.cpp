@@ -122,7 +122,7 @@ ProgramRun timeProgram(MainWindow &window, const QString &source, const QString 
     qputenv("TUNEWRIGHT_JOBS", QByteArray::number(jobs));
     window.resetState();
     DialogDriver driver;
-    driver.answer({ source, output });
+    driver.answer(source + ' ' + output);
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_2"), Qt::LeftButton);
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_3"), Qt::LeftButton);
     ProgramRun run;

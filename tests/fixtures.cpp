@@ -3,12 +3,19 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <filesystem>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <csignal>
+#endif
 
 namespace Fixtures {
 
@@ -34,8 +41,8 @@ QByteArray lameOutput(const QString &source)
     QTemporaryDir directory;
     const QString output = directory.filePath(QStringLiteral("reference.mp3"));
     QProcess lame;
-    lame.start(QStringLiteral(LAME_PROGRAM), { "--quiet", "--resample", "44.1", "-b", "192",
-                                               source, output });
+    lame.start(QCoreApplication::applicationDirPath() + QStringLiteral("/lame.exe"),
+               { "--quiet", "--resample", "44.1", "-b", "192", source, output });
     return lame.waitForFinished(60000) && lame.exitCode() == 0 ? readFile(output) : QByteArray();
 }
 
@@ -46,6 +53,59 @@ QByteArray lyricsAndTag()
     return lyrics + "TAGCanzone \xE8" + QByteArray(111, '\0') + "2026\xFF";
 }
 
+bool makeLink(const QString &kind, const QString &target, const QString &link)
+{
+    std::error_code code;
+    if (kind == QLatin1String("hardlink")) {
+        std::filesystem::create_hard_link(std::filesystem::u8path(target.toStdString()),
+                                          std::filesystem::u8path(link.toStdString()), code);
+    } else {
+        std::filesystem::create_symlink(std::filesystem::u8path(target.toStdString()),
+                                        std::filesystem::u8path(link.toStdString()), code);
+    }
+    return !code;
+}
+
+bool processRunning(qint64 pid)
+{
+#ifdef Q_OS_WIN
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    DWORD code = 0;
+    const bool running = process && GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    if (process) {
+        CloseHandle(process);
+    }
+    return running;
+#else
+    return kill(pid_t(pid), 0) == 0;
+#endif
+}
+
+namespace {
+
+void act(QWidget *dialog, const QString &answer)
+{
+    auto *box = qobject_cast<QMessageBox *>(dialog);
+    if (answer == QLatin1String("cancel")) {
+        qobject_cast<QDialog *>(dialog)->reject();
+    } else if (answer == QLatin1String("Return")) {
+        QTest::keyClick(dialog, Qt::Key_Return); // the default button
+    } else if (answer.contains(QLatin1Char('/'))) {
+        // The whole path at once: typed key by key, the completer could take the Return.
+        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        edit->setText(answer);
+        QTest::keyClick(edit, Qt::Key_Return);
+    } else if (box) {
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == answer) {
+                button->click();
+            }
+        }
+    }
+}
+
+} // namespace
+
 DialogDriver::DialogDriver()
 {
     QObject::connect(&timer, &QTimer::timeout, [this] {
@@ -54,50 +114,29 @@ DialogDriver::DialogDriver()
             return;
         }
         lastAnswered = dialog;
-        // A dialog nobody expected is recorded and closed, so the test fails instead of hanging.
-        const std::function<void(QWidget *)> action = pending.isEmpty()
-            ? [](QWidget *unexpected) { qobject_cast<QDialog *>(unexpected)->reject(); }
-            : pending.takeFirst();
         auto *box = qobject_cast<QMessageBox *>(dialog);
         seen << (box ? box->windowTitle() + QStringLiteral(": ") + box->text()
                      : dialog->windowTitle());
+        const QString answer = pending.isEmpty() ? QStringLiteral("cancel") : pending.takeFirst();
+        const std::function<void()> before = befores.isEmpty() ? nullptr : befores.takeFirst();
         // Act outside this slot: an answer that opens a further box would block it.
-        QTimer::singleShot(0, dialog, [action, dialog] { action(dialog); });
+        QTimer::singleShot(0, dialog, [dialog, answer, before] {
+            if (before) {
+                before();
+            }
+            act(dialog, answer);
+        });
     });
     timer.start(20);
 }
 
 DialogDriver &DialogDriver::answer(const QString &answer, const std::function<void()> &before)
 {
-    pending.append([answer, before](QWidget *dialog) {
-        if (before) {
-            before();
-        }
-        if (answer == QLatin1String("cancel")) {
-            qobject_cast<QDialog *>(dialog)->reject();
-        } else if (answer == QLatin1String("Return")) {
-            QTest::keyClick(dialog, Qt::Key_Return); // the default button
-        } else if (answer.startsWith(QLatin1Char('/'))) {
-            // The whole path at once: typed key by key, the completer could take the Return.
-            auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-            edit->setText(answer);
-            QTest::keyClick(edit, Qt::Key_Return);
-        } else {
-            for (QAbstractButton *button : qobject_cast<QMessageBox *>(dialog)->buttons()) {
-                if (button->text() == answer) {
-                    button->click();
-                }
-            }
-        }
-    });
-    return *this;
-}
-
-DialogDriver &DialogDriver::answer(const QStringList &answers)
-{
-    for (const QString &text : answers) {
-        answer(text);
+    pending << answer.split(QLatin1Char(' '));
+    while (befores.size() < pending.size() - 1) {
+        befores << nullptr;
     }
+    befores << before;
     return *this;
 }
 

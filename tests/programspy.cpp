@@ -1,7 +1,8 @@
 // Linked with the program's real main(), which takes the source from the command line. Once the
-// window shows, the spy picks TUNEWRIGHT_TEST_DESTINATION through the dialog and starts the run;
-// when TUNEWRIGHT_TEST_ENCODERS stand-in encoders have reported in STANDIN_PID_DIR, it prints
-// the window flags and the progress text on stdout and presses "X".
+// window shows, the spy picks TUNEWRIGHT_TEST_DESTINATION through the dialog and starts the run.
+// When TUNEWRIGHT_TEST_ENCODERS stand-in encoders have reported in STANDIN_PID_DIR, or with no
+// count when the run has ended, it prints the window flags, the family a button's font resolved
+// to and the progress text on stdout, and presses "X".
 
 #include "fixtures.h"
 
@@ -18,24 +19,26 @@ namespace {
 
 void runAndQuit(QMainWindow *window)
 {
-    auto click = [window](const char *name) { window->findChild<QPushButton *>(name)->click(); };
+    auto button = [window](const char *name) { return window->findChild<QPushButton *>(name); };
     auto *driver = new Fixtures::DialogDriver;
-    driver->answer({ qEnvironmentVariable("TUNEWRIGHT_TEST_DESTINATION"),
-                     QString::fromUtf8("S\xC3\xAC") });
-    click("pushButton_3");
+    driver->answer(qEnvironmentVariable("TUNEWRIGHT_TEST_DESTINATION"));
+    driver->answer(QString::fromUtf8("S\xC3\xAC"));
+    button("pushButton_3")->click();
     auto *poll = new QTimer(window);
-    QObject::connect(poll, &QTimer::timeout, window, [window, click] {
+    QObject::connect(poll, &QTimer::timeout, window, [window, button] {
         const int encoders = qEnvironmentVariableIntValue("TUNEWRIGHT_TEST_ENCODERS");
         const QDir pids(qEnvironmentVariable("STANDIN_PID_DIR"));
-        if (pids.entryList(QDir::Files).size() >= encoders) {
-            std::printf("0x%x %s\n", unsigned(window->windowFlags()),
+        if (encoders > 0 ? pids.entryList(QDir::Files).size() >= encoders
+                         : button("pushButton_6")->isEnabled()) {
+            std::printf("0x%x %s %s\n", unsigned(window->windowFlags()),
+                        qPrintable(QFontInfo(button("pushButton")->font()).family()),
                         qPrintable(window->findChild<QLabel *>("label_Bar")->text()));
             std::fflush(stdout);
-            click("pushBtnQuit");
+            button("pushBtnQuit")->click();
         }
     });
     poll->start(10);
-    QTimer::singleShot(0, window, [click] { click("pushButton_4"); });
+    QTimer::singleShot(0, window, [button] { button("pushButton_4")->click(); });
 }
 
 class ShowSpy : public QObject

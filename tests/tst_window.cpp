@@ -9,44 +9,47 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include <unistd.h>
-
 using namespace Fixtures;
 
 namespace {
 
-const QString yes = QString::fromUtf8("S\xC3\xAC");
-const QString samePath = "Attenzione: Attenzione: i due percorsi dei file coincidono, impossibile "
-                         "procedere.\nCambiare uno dei due percorsi e riprovare.";
-const QString failed = "Errore: Errore durante lo svolgimento dell'operazione, riprovare con "
-                       "file diversi\n";
-const QString overwrite = "Attenzione: Attenzione: I file con lo stesso nome presenti nel "
-                          "percorso di destinazione verranno sovrascritti.\nProseguire ugualmente?";
 const QString done = "Operazione completata";
+const QString noDestination = "Nessun percorso di destinazione selezionato";
 
-bool isEmptyFolder(const QString &path)
+// The dialogs the rows expect, by short name; "error:PATH" is the "Errore" box naming PATH.
+QString dialogText(const QString &name)
 {
-    return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty();
+    static const QMap<QString, QString> texts = {
+        { "file", "Scegli il file MP3 originale" },
+        { "folder", "Selezione Cartella" },
+        { "save", "Dove vuoi salvare il File?" },
+        { "destination", "Dove vuoi salvare i file?" },
+        { "same", "Attenzione: Attenzione: i due percorsi dei file coincidono, impossibile "
+                  "procedere.\nCambiare uno dei due percorsi e riprovare." },
+        { "overwrite", "Attenzione: Attenzione: I file con lo stesso nome presenti nel percorso "
+                       "di destinazione verranno sovrascritti.\nProseguire ugualmente?" },
+        { "many", QString::fromUtf8("Attenzione: Attenzione, pi\xC3\xB9 di 100 file selezionati."
+                                    "\nL'operazione potrebbe richiedere diversi minuti.\n "
+                                    "Proseguire ugualmente?") },
+    };
+    return name.startsWith("error:") ? "Errore: Errore durante lo svolgimento dell'operazione, "
+                                       "riprovare con file diversi\n" + name.mid(6)
+                                     : texts.value(name, name);
 }
 
-// What a person sees: the six buttons, the bar, the three labels; then the shared record.
+// What a person sees: which of the six step buttons are on, the bar, the three texts.
 QStringList view(MainWindow &window)
 {
     QString buttons;
-    const QRegularExpression stepButtons(QStringLiteral("^pushButton"));
-    for (const auto *button : window.findChildren<QPushButton *>(stepButtons)) {
+    for (const auto *button : window.findChildren<QPushButton *>(QRegularExpression("^pushButton"))) {
         buttons += button->isEnabled() ? '1' : '0';
     }
     const auto *bar = window.findChild<QProgressBar *>();
-    QStringList shown = { buttons, QStringLiteral("%1 %2-%3").arg(bar->value()).arg(bar->minimum())
-                                       .arg(bar->maximum()) };
+    QStringList shown = { buttons, QStringLiteral("%1 %2").arg(bar->value()).arg(bar->maximum()) };
     for (const char *name : { "label", "label_2", "label_Bar" }) {
         shown << window.findChild<QLabel *>(name)->text();
     }
-    const WorkState &s = window.workState();
-    return shown + QStringList({ s.inputPath, s.outputPath, s.sourceFileName, s.sourceMode,
-                                 s.sourceFolderPath, s.destDirName, s.destDir.path(),
-                                 s.resultInfo.filePath(), QString::number(s.fileList.size()) });
+    return shown;
 }
 
 // Drops path on the window as a file manager would; returns whether the window took it.
@@ -62,7 +65,7 @@ bool drop(MainWindow &window, const QString &path)
 
 // Takes the steps in turn while the driver answers their dialogs: a button's name, drop=PATH,
 // open=PATH (as from the command line) or forget-destination. After INIZIA, waits until the
-// run has ended, or INIZIA is still on because the run was declined.
+// run has ended, or INIZIA is on because the run was declined.
 void take(MainWindow &window, const QString &steps)
 {
     for (const QString &step : steps.split(' ')) {
@@ -76,10 +79,10 @@ void take(MainWindow &window, const QString &steps)
         } else {
             QTest::mouseClick(window.findChild<QPushButton *>(step), Qt::LeftButton);
         }
-    }
-    if (steps.endsWith("pushButton_4")) {
-        QVERIFY(QTest::qWaitFor([&] { return view(window).at(4) == done
-                                             || view(window).first().at(3) == '1'; }, 20000));
+        if (step == "pushButton_4") {
+            QVERIFY(QTest::qWaitFor([&] { return view(window).at(4) == done
+                                                 || view(window).first().at(3) == '1'; }, 30000));
+        }
     }
 }
 
@@ -94,7 +97,6 @@ public slots:
 
 private slots:
     void initTestCase();
-    void singleFile();
     void folderRun_data();
     void folderRun();
     void steps_data();
@@ -104,9 +106,11 @@ private slots:
 
 private:
     QString folder(const QString &name);
+    QString written(const QString &source, const QStringList &folders);
 
     QTemporaryDir directory;
     QList<QUrl> openedUrls;
+    bool symlinks = false;
 };
 
 QString TestWindow::folder(const QString &name)
@@ -116,75 +120,166 @@ QString TestWindow::folder(const QString &name)
     return directory.filePath(name);
 }
 
+// The files in the given folders as "folder/name", each checked to be the encoder's audio of the
+// source of that name followed by the source's Lyrics3 block and tag, if it had them.
+QString TestWindow::written(const QString &source, const QStringList &folders)
+{
+    QStringList names;
+    for (const QString &name : folders) {
+        const QDir output(directory.filePath(name));
+        for (const QString &file : output.entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
+            const QByteArray tail = readFile(source + '/' + file).endsWith(lyricsAndTag())
+                ? lyricsAndTag() : QByteArray();
+            const bool right = readFile(output.filePath(file))
+                == lameOutput(source + '/' + file) + tail;
+            names << name + '/' + file + (right ? "" : "(wrong bytes)");
+        }
+    }
+    return names.join(' ');
+}
+
 void TestWindow::initTestCase()
 {
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordUrl");
-    // The same file and folder reached by other routes; a hundred-file selection; a folder
-    // where a run converts two files of three.
-    const QString same = folder("same");
-    QVERIFY(writeFile(same + "/x.mp3", sample("low.mp3")));
-    QVERIFY(QFile::link(same + "/x.mp3", folder("links") + "/file-symlink"));
-    QVERIFY(QFile::link(same, directory.filePath("links/folder-symlink")));
-    QCOMPARE(link(QFile::encodeName(same + "/x.mp3").constData(),
-                  QFile::encodeName(directory.filePath("links/hard-link")).constData()), 0);
+    // A folder where a run converts two files of three (one tagged); the same file and folder
+    // reached by other routes; a hundred-file selection.
+    const QString three = folder("three");
+    QVERIFY(writeFile(three + "/1.mp3", sample("low.mp3") + lyricsAndTag()));
+    QVERIFY(writeFile(three + "/2.mp3", sample("good.mp3")));
+    QVERIFY(writeFile(three + "/3.mp3", sample("low.mp3")));
+    folder("links");
+    QVERIFY(makeLink("hardlink", three + "/3.mp3", directory.filePath("links/hard-link")));
+    symlinks = makeLink("symlink", three + "/3.mp3", directory.filePath("links/file-symlink"))
+        && makeLink("symlink", three, directory.filePath("links/folder-symlink"));
     const QString many = folder("many");
     for (int i = 0; i < 99; ++i) {
         QVERIFY(writeFile(many + QStringLiteral("/%1.mp3").arg(i), "x"));
     }
-    const QString three = folder("three");
-    for (const char *name : { "1.mp3", "3.mp3" }) {
-        QVERIFY(writeFile(three + '/' + name, sample("low.mp3")));
-    }
-    QVERIFY(writeFile(three + "/2.mp3", sample("good.mp3")));
     folder("no-mp3");
 }
 
-void TestWindow::singleFile()
+void TestWindow::steps_data()
 {
-    const QString source = folder("single") + "/song.mp3";
-    const QString output = folder("single-out") + "/result.mp3";
-    QVERIFY(writeFile(source, sample("low.mp3") + lyricsAndTag()));
-    QVERIFY(writeFile(output, "an older result, replaced after the confirmation"));
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("answers"); // % stands for the test's folder
+    QTest::addColumn<QString>("dialogs"); // the last ones seen, by dialogText() name
+    QTest::addColumn<QString>("states");  // of the six buttons, afterwards
+    QTest::addColumn<QString>("source");  // the picked path label shows, "" for none
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QString>("outputs"); // files written under out/ and chosen/
 
+    const QString file = "pushButton pushButton_3";
+    const QString folder = "pushButton_2 pushButton_3";
+    const QString hundred = "pushButton_2 pushButton pushButton_3 pushButton_4";
+    const QString loop = "pushButton_2 pushButton_3 forget-destination pushButton_4";
+    const QString yes = QString::fromUtf8("S\xC3\xAC");
+    QTest::newRow("single-file") << file + " pushButton_4" << "%/three/1.mp3 %/out/1.mp3 Return"
+        << "file save overwrite" << "000011" << "%/three/1.mp3" << "%/out/1.mp3" << "out/1.mp3";
+    QTest::newRow("single-file-show-new") << file + " pushButton_4 pushButton_5 pushButton_6"
+        << "%/three/3.mp3 %/out/3.mp3 " + yes << "overwrite" << "110000" << "" << ""
+        << "out/3.mp3";
+    QTest::newRow("folder") << folder + " pushButton_4" << "%/three %/out " + yes
+        << "folder destination overwrite" << "000011" << "%/three" << "%/out"
+        << "out/1.mp3 out/3.mp3";
+    QTest::newRow("file-pick-cancelled") << "pushButton" << "cancel" << "file" << "110000" << ""
+                                         << "" << "";
+    QTest::newRow("folder-pick-cancelled") << "pushButton_2" << "cancel" << "folder" << "110000"
+                                           << "" << "" << "";
+    QTest::newRow("folder-without-mp3") << "pushButton_2" << "%/no-mp3" << "folder" << "110000"
+                                        << "" << "" << "";
+    QTest::newRow("new-source-after-destination") << folder + " pushButton"
+        << "%/three %/out %/three/3.mp3" << "folder destination file" << "111000"
+        << "%/three/3.mp3" << "" << "";
+    QTest::newRow("save-cancelled") << file + " pushButton_3" << "%/three/3.mp3 %/out/3.mp3 cancel"
+        << "save save" << "111000" << "%/three/3.mp3" << "%/out/3.mp3" << "";
+    QTest::newRow("destination-cancelled") << folder + " pushButton_3" << "%/three %/out cancel"
+        << "destination destination" << "111000" << "%/three" << "%/out" << "";
+    QTest::newRow("file-itself") << file << "%/three/3.mp3 %/three/3.mp3 &Yes OK" << "same"
+                                 << "111000" << "%/three/3.mp3" << "" << "";
+    QTest::newRow("file-by-hard-link") << file << "%/three/3.mp3 %/links/hard-link &Yes OK"
+        << "same" << "111000" << "%/three/3.mp3" << "" << "";
+    QTest::newRow("file-by-symlink") << file << "%/three/3.mp3 %/links/file-symlink &Yes OK"
+        << "same" << "111000" << "%/three/3.mp3" << "" << "";
+    QTest::newRow("folder-itself") << folder << "%/three %/three OK" << "destination same"
+                                   << "111000" << "%/three" << "" << "";
+    QTest::newRow("folder-by-symlink") << folder << "%/three %/links/folder-symlink OK"
+        << "destination same" << "111000" << "%/three" << "" << "";
+    QTest::newRow("99-files-no-to-overwrite") << folder + " pushButton_4" << "%/many %/out No"
+        << "destination overwrite" << "111100" << "%/many" << "%/out" << "";
+    QTest::newRow("100-files-no-to-many") << hundred << "%/many %/three/3.mp3 %/out/3.mp3 No"
+        << "save many" << "111100" << "%/three/3.mp3" << "%/out/3.mp3" << "";
+    QTest::newRow("100-files-no-to-overwrite") << hundred
+        << "%/many %/three/3.mp3 %/out/3.mp3 Return No" << "many overwrite" << "111100"
+        << "%/three/3.mp3" << "%/out/3.mp3" << "";
+    QTest::newRow("argument-file") << "open=%/three/3.mp3" << "" << "" << "111000"
+                                   << "%/three/3.mp3" << "" << "";
+    QTest::newRow("argument-folder") << "open=%/three" << "" << "" << "111000" << "%/three" << ""
+                                     << "";
+    QTest::newRow("argument-missing") << "open=%/none.mp3" << "OK" << "error:%/none.mp3"
+                                      << "110000" << "" << "" << "";
+    QTest::newRow("argument-not-mp3") << "open=%/links/hard-link" << "OK"
+        << "error:%/links/hard-link" << "110000" << "" << "" << "";
+    QTest::newRow("drop-file") << "drop=%/three/3.mp3" << "" << "" << "111000" << "%/three/3.mp3"
+                               << "" << "";
+    QTest::newRow("drop-folder") << "drop=%/three" << "" << "" << "111000" << "%/three" << ""
+                                 << "";
+    QTest::newRow("drop-not-mp3-refused") << "drop=%/links/hard-link" << "" << "" << "110000"
+                                          << "" << "" << "";
+    // Without a recorded destination folder, the run asks for one before the first file.
+    QTest::newRow("loop-chooser-cancelled") << loop << "%/three %/out " + yes + " cancel"
+        << "overwrite destination" << "000011" << "%/three" << "%/out" << "";
+    QTest::newRow("loop-chooser-source-refused") << loop << "%/three %/out " + yes + " %/three OK"
+        << "destination same" << "000011" << "%/three" << "%/out" << "";
+    QTest::newRow("loop-chooser-folder") << loop << "%/three %/out " + yes + " %/chosen"
+        << "overwrite destination" << "000011" << "%/three" << "%/out"
+        << "chosen/1.mp3 chosen/3.mp3";
+}
+
+void TestWindow::steps()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, answers);
+    QFETCH(QString, dialogs);
+    QFETCH(QString, source);
+    QFETCH(QString, destination);
+    QFETCH(QString, states);
+    QFETCH(QString, outputs);
+
+    if (!symlinks && (steps + answers).contains("symlink")) {
+        QSKIP("MinGW's library cannot make symbolic links on Windows");
+    }
+    const QString root = directory.path();
+    folder("out");
+    folder("chosen");
     MainWindow window;
-    window.resize(900, 600);
-    QCOMPARE(window.size(), QSize(750, 750));
-    QStringList expected = view(window);
-    QCOMPARE(expected.mid(0, 5),
-             QStringList({ "110000", "0 0-100", "Nessun percorso selezionato",
-                           "Nessun percorso di destinazione selezionato", "" }));
-    // As painted: the background's border, the bar's grey border, a disabled button's face and
-    // the logo.
-    const QImage shown = window.grab().toImage();
-    const QPoint logoAt = window.findChild<QWidget *>("frame")->geometry().topLeft();
-    const QRect bar = window.findChild<QProgressBar *>()->geometry();
-    QCOMPARE(shown.pixelColor(0, 0), QColor(51, 51, 51));
-    QCOMPARE(shown.pixelColor(bar.x() + 1, bar.center().y()), QColor(128, 128, 128));
-    QVERIFY(qAbs(shown.pixelColor(254, 325).red() - 0xBB) < 24);
-    QCOMPARE(shown.pixel(logoAt + QPoint(21, 21)), QImage(":/imgs/logo.png").pixel(20, 20));
-
     DialogDriver driver;
-    driver.answer({ source, output, "&Yes", "Return" }); // "Sì" is the default button
-    take(window, "pushButton pushButton_3 pushButton_4");
-    QCOMPARE(driver.seen.first(), QStringLiteral("Scegli il file MP3 originale"));
-    QCOMPARE(driver.seen.last(), overwrite);
-    QCOMPARE(view(window).mid(0, 5),
-             QStringList({ "000011", "100 0-100",
-                           "Percorso del file: " + source
-                               + "\nClicca su CONTINUA per scegliere la cartella di destinazione",
-                           "Percorso del file di destinazione: " + output
-                               + "\nClicca su VAI per iniziare la conversione",
-                           done }));
-    QVERIFY(readFile(output) == lameOutput(source) + lyricsAndTag());
-    QVERIFY(readFile(source) == sample("low.mp3") + lyricsAndTag());
-
-    take(window, "pushButton_5");
-    QCOMPARE(openedUrls, QList<QUrl>({ QUrl::fromLocalFile(QFileInfo(output).path()) }));
-    // "Nuovo" gives the start state back, but for what the next pick sets again.
-    take(window, "pushButton_6");
-    expected[8] = QStringLiteral("file");
-    expected[12] = output;
-    QCOMPARE(view(window), expected);
+    if (!answers.isEmpty()) {
+        driver.answer(answers.replace('%', root));
+    }
+    take(window, steps.replace('%', root));
+    QVERIFY(driver.pending.isEmpty());
+    QStringList expected;
+    for (const QString &name : dialogs.replace('%', root).split(' ', Qt::SkipEmptyParts)) {
+        expected << dialogText(name);
+    }
+    QCOMPARE(driver.seen.mid(driver.seen.size() - expected.size()), expected);
+    QCOMPARE(view(window).first(), states);
+    source.replace('%', root);
+    destination.replace('%', root);
+    QCOMPARE(view(window).at(2),
+             source.isEmpty() ? "Nessun percorso selezionato"
+                              : (source.endsWith(".mp3") ? "Percorso del file: "
+                                                         : "Percorso dei file: ")
+                     + source + "\nClicca su CONTINUA per scegliere la cartella di destinazione");
+    QCOMPARE(view(window).at(3), destination.isEmpty() ? noDestination
+                                     : "Percorso del file di destinazione: " + destination
+                                           + "\nClicca su VAI per iniziare la conversione");
+    QCOMPARE(view(window).at(4), states.endsWith("11") ? done : "");
+    if (steps.contains("pushButton_5")) {
+        QCOMPARE(openedUrls.last(), QUrl::fromLocalFile(root + "/out"));
+    }
+    // Only a run that went to its end wrote, and only into the folder chosen for it.
+    QCOMPARE(written(root + "/three", { "out", "chosen" }), outputs);
 }
 
 void TestWindow::folderRun_data()
@@ -199,21 +294,19 @@ void TestWindow::folderRun()
 {
     QFETCH(QByteArray, jobs);
 
-    // Listed by name without regard to case. Converted: b (tagged), d, G and g; failing: c
-    // (empty) and e (a link to a device, which must not be read); skipped: a and f.
-    const QString source = folder("folder");
-    const QString output = folder("folder-out");
-    const QByteArray low = sample("low.mp3");
-    const QByteArray tagged = low + lyricsAndTag();
+    // Listed by name without regard to case. Converted: b and G (tagged), d; failing: c (empty,
+    // refused before the encoder) and e (the encoder rejects it); skipped: a and f.
+    const QString source = folder("mix");
+    const QString output = folder("mix-out");
     const QMap<QString, QByteArray> files = {
-        { "a.MP3", sample("good.mp3") }, { "b.Mp3", tagged }, { "c.mp3", "" }, { "d.mP3", low },
-        { "f.mp3", sample("good.mp3") }, { "G.mp3", tagged }, { "g.mp3", low },
-        { "song.mp3.bak", tagged }, { ".hidden.mp3", tagged },
+        { "a.MP3", sample("good.mp3") }, { "b.Mp3", sample("low.mp3") + lyricsAndTag() },
+        { "c.mp3", "" }, { "d.mP3", sample("low.mp3") }, { "e.mp3", QByteArray(5000, 'x') },
+        { "f.mp3", sample("good.mp3") }, { "G.mp3", sample("low.mp3") + lyricsAndTag() },
+        { "song.mp3.bak", sample("low.mp3") }, { ".hidden.mp3", sample("low.mp3") },
     };
     for (auto file = files.cbegin(); file != files.cend(); ++file) {
         QVERIFY(writeFile(source + '/' + file.key(), file.value()));
     }
-    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), source + "/e.mp3"));
     qputenv("TUNEWRIGHT_JOBS", jobs);
 
     MainWindow window;
@@ -230,147 +323,35 @@ void TestWindow::folderRun()
     watcher.start(5);
     DialogDriver driver;
     // The first box must not hold up the other files: they are all done before it is answered.
-    driver.answer({ source, output, yes }).answer("OK", [&] {
+    driver.answer(source + ' ' + output + QString::fromUtf8(" S\xC3\xAC"));
+    driver.answer("OK", [&] {
         QVERIFY(!drop(window, source)); // and no new source while a run goes on
-        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(output + "/g.mp3"); }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(output + "/G.mp3"); }, 30000));
     });
     driver.answer("OK");
     take(window, "pushButton_2 pushButton_3 pushButton_4");
     record();
 
-    QCOMPARE(driver.seen.mid(3), QStringList({ failed + source + "/c.mp3",
-                                               failed + source + "/e.mp3" }));
+    QCOMPARE(driver.seen.mid(3), QStringList({ dialogText("error:" + source + "/c.mp3"),
+                                               dialogText("error:" + source + "/e.mp3") }));
     // A refused file's text gives way at once to the next file's, so it is never seen.
-    const QString progress = "Elaborazione dei file in corso: %1/8";
+    const QString progress = "Elaborazione dei file in corso: %1/7";
     if (jobs == "1") {
-        QCOMPARE(texts, QStringList({ "", progress.arg(2), progress.arg(4), progress.arg(7),
-                                      progress.arg(8), done }));
+        QCOMPARE(texts, QStringList({ "", progress.arg(2), progress.arg(4), progress.arg(5),
+                                      progress.arg(7), done }));
     }
-    QCOMPARE(view(window).mid(0, 2), QStringList({ "000011", "100 0-100" }));
-    QVERIFY(bars.contains("0 0-0")); // busy while the encoders ran
-    QCOMPARE(QDir(output).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-             QStringList({ "G.mp3", "b.Mp3", "d.mP3", "g.mp3" }));
-    QVERIFY(readFile(output + "/b.Mp3") == lameOutput(source + "/b.Mp3") + lyricsAndTag());
-    QVERIFY(readFile(output + "/d.mP3") == lameOutput(source + "/d.mP3"));
-    QVERIFY(readFile(output + "/G.mp3") == readFile(output + "/b.Mp3"));
-    QVERIFY(readFile(output + "/g.mp3") == readFile(output + "/d.mP3"));
+    QCOMPARE(view(window).mid(0, 2), QStringList({ "000011", "100 100" }));
+    QVERIFY(bars.contains("0 0")); // busy while the encoders ran
+    QCOMPARE(written(source, { "mix-out" }), "mix-out/G.mp3 mix-out/b.Mp3 mix-out/d.mP3");
     for (auto file = files.cbegin(); file != files.cend(); ++file) {
         QVERIFY(readFile(source + '/' + file.key()) == file.value());
     }
-    take(window, "pushButton_5");
-    QCOMPARE(openedUrls.last(), QUrl::fromLocalFile(output));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(window.findChildren<EncoderJob *>().size(), 0); // every job deleted after its end
-    // "Nuovo" gives the start state back, but for what the next pick sets again.
-    take(window, "pushButton_6");
+    take(window, "pushButton_5 pushButton_6");
+    QCOMPARE(openedUrls.last(), QUrl::fromLocalFile(output));
     MainWindow fresh;
-    QStringList expected = view(fresh);
-    expected[8] = QStringLiteral("folder");
-    expected[9] = source;
-    // The last file started, in the listing's order (G and g tie when case is ignored).
-    expected[12] = output + '/' + QDir(source, "*.mp3").entryList(QDir::Files).last();
-    QCOMPARE(view(window), expected);
-}
-
-void TestWindow::steps_data()
-{
-    QTest::addColumn<QString>("steps");
-    QTest::addColumn<QString>("answers");     // % stands for the test's folder
-    QTest::addColumn<QString>("states");      // of the six buttons, afterwards
-    QTest::addColumn<QString>("destination"); // what label_2 shows, "" for none
-    QTest::addColumn<QString>("lastDialog");
-
-    // A destination is accepted first, so each refusal must turn INIZIA off again.
-    const QString again = "pushButton_3 pushButton_3";
-    const QString hundred = "pushButton_2 pushButton pushButton_3 pushButton_4";
-    const QString start = "pushButton_2 pushButton_3 forget-destination pushButton_4";
-    const QString manyFiles = QString::fromUtf8("Attenzione: Attenzione, pi\xC3\xB9 di 100 file "
-                                                "selezionati.\nL'operazione potrebbe richiedere "
-                                                "diversi minuti.\n Proseguire ugualmente?");
-    QTest::newRow("file-pick-cancelled") << "pushButton" << "cancel" << "110000" << ""
-                                         << "Scegli il file MP3 originale";
-    QTest::newRow("folder-pick-cancelled") << "pushButton_2" << "cancel" << "110000" << ""
-                                           << "Selezione Cartella";
-    QTest::newRow("folder-without-mp3") << "pushButton_2" << "%/no-mp3" << "110000" << ""
-                                        << "Selezione Cartella";
-    QTest::newRow("new-source-after-destination") << "pushButton_2 pushButton_3 pushButton"
-        << "%/same %/out %/same/x.mp3" << "111000" << "" << "Scegli il file MP3 originale";
-    QTest::newRow("save-cancelled") << "pushButton " + again << "%/same/x.mp3 %/out/x.mp3 cancel"
-                                    << "111000" << "%/out/x.mp3" << "Dove vuoi salvare il File?";
-    QTest::newRow("destination-cancelled") << "pushButton_2 " + again << "%/same %/out cancel"
-                                           << "111000" << "%/out" << "Dove vuoi salvare i file?";
-    QTest::newRow("file-itself") << "pushButton " + again
-        << "%/same/x.mp3 %/out/x.mp3 %/same/x.mp3 &Yes OK" << "111000" << "%/out/x.mp3"
-        << samePath;
-    QTest::newRow("file-by-symlink") << "pushButton " + again
-        << "%/same/x.mp3 %/out/x.mp3 %/links/file-symlink &Yes OK" << "111000" << "%/out/x.mp3"
-        << samePath;
-    QTest::newRow("file-by-hard-link") << "pushButton " + again
-        << "%/same/x.mp3 %/out/x.mp3 %/links/hard-link &Yes OK" << "111000" << "%/out/x.mp3"
-        << samePath;
-    QTest::newRow("folder-itself") << "pushButton_2 " + again << "%/same %/out %/same OK"
-                                   << "111000" << "%/out" << samePath;
-    QTest::newRow("folder-by-symlink") << "pushButton_2 " + again
-        << "%/same %/out %/links/folder-symlink OK" << "111000" << "%/out" << samePath;
-    QTest::newRow("99-files-no-to-overwrite") << "pushButton_2 pushButton_3 pushButton_4"
-        << "%/many %/out No" << "111100" << "%/out" << overwrite;
-    QTest::newRow("100-files-no-to-many") << hundred << "%/many %/same/x.mp3 %/out/x.mp3 No"
-                                          << "111100" << "%/out/x.mp3" << manyFiles;
-    QTest::newRow("100-files-no-to-overwrite") << hundred
-        << "%/many %/same/x.mp3 %/out/x.mp3 Return No" << "111100" << "%/out/x.mp3"
-        << overwrite;
-    QTest::newRow("argument-file") << "open=%/same/x.mp3" << "" << "111000" << "" << "";
-    QTest::newRow("argument-folder") << "open=%/same" << "" << "111000" << "" << "";
-    QTest::newRow("argument-missing") << "open=%/none.mp3" << "OK" << "110000" << ""
-                                      << failed + "%/none.mp3";
-    QTest::newRow("argument-not-mp3") << "open=%/links/hard-link" << "OK" << "110000" << ""
-                                      << failed + "%/links/hard-link";
-    QTest::newRow("drop-file") << "drop=%/same/x.mp3" << "" << "111000" << "" << "";
-    QTest::newRow("drop-folder") << "drop=%/same" << "" << "111000" << "" << "";
-    QTest::newRow("drop-not-mp3-refused") << "drop=%/links/hard-link" << "" << "110000" << ""
-                                          << "";
-    // Without a recorded destination folder, the run asks for one before the first file.
-    QTest::newRow("loop-chooser-cancelled") << start << "%/three %/out " + yes + " cancel"
-        << "000011" << "%/out" << "Dove vuoi salvare i file?";
-    QTest::newRow("loop-chooser-source-refused") << start << "%/three %/out " + yes + " %/three OK"
-        << "000011" << "%/out" << samePath;
-    QTest::newRow("loop-chooser-folder") << start << "%/three %/out " + yes + " %/chosen"
-        << "000011" << "%/out" << "Dove vuoi salvare i file?";
-}
-
-void TestWindow::steps()
-{
-    QFETCH(QString, steps);
-    QFETCH(QString, answers);
-    QFETCH(QString, destination);
-    QFETCH(QString, lastDialog);
-
-    folder("out");
-    folder("chosen");
-    MainWindow window;
-    DialogDriver driver;
-    const QString root = directory.path();
-    if (!answers.isEmpty()) {
-        driver.answer(answers.replace('%', root).split(' '));
-    }
-    take(window, steps.replace('%', root));
-    QVERIFY(driver.pending.isEmpty());
-    QCOMPARE(driver.seen.value(driver.seen.size() - 1), lastDialog.replace('%', root));
-    QTEST(view(window).first(), "states");
-    QCOMPARE(view(window).at(3), destination.isEmpty()
-                                     ? "Nessun percorso di destinazione selezionato"
-                                     : "Percorso del file di destinazione: "
-                                           + destination.replace('%', root)
-                                           + "\nClicca su VAI per iniziare la conversione");
-    // A source from outside shows as if picked, made absolute.
-    if (steps.contains('=') && view(window).at(0) == "111000") {
-        QVERIFY(view(window).at(2).contains(": " + steps.section('=', 1) + "\n"));
-    }
-    // Only a run that went to its end wrote, and only into the folder chosen inside it.
-    QVERIFY(isEmptyFolder(directory.filePath("out")));
-    QCOMPARE(QDir(directory.filePath("chosen")).entryList(QDir::Files),
-             QTest::currentDataTag() == QByteArray("loop-chooser-folder")
-                 ? QStringList({ "1.mp3", "3.mp3" }) : QStringList());
+    QCOMPARE(view(window), view(fresh)); // "Nuovo" gives the start state back
 }
 
 void TestWindow::quitDuringRun_data()
@@ -396,6 +377,11 @@ void TestWindow::quitDuringRun()
     QFETCH(QString, jobs);
     QFETCH(int, encoders);
 
+#ifdef Q_OS_WIN
+    if (names.contains("A.mp3")) {
+        QSKIP("A Windows folder cannot hold two names that differ only in case");
+    }
+#endif
     // The stand-in encoder beside the spy sleeps until stopped and leaves its pid in pids/.
     const QString source = folder("quit");
     const QString output = folder("quit-out");
@@ -415,24 +401,24 @@ void TestWindow::quitDuringRun()
     // The source as a terminal passes it, relative; arguments after the first are ignored.
     program.setWorkingDirectory(source);
     program.start(QStringLiteral(PROGRAM_SPY), { names.size() > 1 ? "." : "1.mp3", "ignored" });
-    QVERIFY2(program.waitForFinished(20000), "the program did not end after X");
+    QVERIFY2(program.waitForFinished(30000), "the program did not end after X");
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
-    // main() makes the window frameless (Qt::Window | Qt::FramelessWindowHint) before showing it.
-    // Only as many encoders started as allowed: the last one started is the last shown.
-    QCOMPARE(program.readAllStandardOutput(), QStringLiteral("0x801 Elaborazione dei file in "
-                                                             "corso: %1/%2\n")
-                                                  .arg(encoders).arg(names.size()).toLatin1());
+    // main() makes the window frameless (Qt::Window | Qt::FramelessWindowHint) and sees that the
+    // narrow font is there; only as many encoders started as allowed, the last one shown.
+    QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()).trimmed(),
+             QStringLiteral("0x801 Liberation Sans Narrow Elaborazione dei file in corso: %1/%2")
+                 .arg(encoders).arg(names.size()));
     QVERIFY(program.readAllStandardError().contains(
-        "App path :  \"" + QFileInfo(PROGRAM_SPY).path().toUtf8() + "\"\n"));
+        "App path :  \"" + QFileInfo(PROGRAM_SPY).absolutePath().toUtf8() + "\""));
 
     // Every encoder started is gone, and so is every temporary file.
     const QStringList pidFiles = QDir(pids).entryList(QDir::Files);
     QCOMPARE(pidFiles.size(), encoders);
     for (const QString &pid : pidFiles) {
-        QVERIFY2(!QFileInfo::exists("/proc/" + pid), qPrintable(pid));
+        QVERIFY2(!processRunning(pid.toLongLong()), qPrintable(pid));
     }
-    QVERIFY(isEmptyFolder(output));
+    QVERIFY(QDir(output).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 QTEST_MAIN(TestWindow)
