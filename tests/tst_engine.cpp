@@ -1,3 +1,5 @@
+#include "encoderjob.h"
+#include "fixtures.h"
 #include "frameheader.h"
 #include "rebuild.h"
 #include "tagscan.h"
@@ -5,6 +7,12 @@
 #include <QtTest>
 
 #include <vector>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
+using namespace Fixtures;
 
 namespace {
 
@@ -39,6 +47,8 @@ private slots:
     void probe();
     void rebuild_data();
     void rebuild();
+    void job_data();
+    void job();
 };
 
 void TestEngine::probe_data()
@@ -126,5 +136,106 @@ void TestEngine::rebuild()
     QCOMPARE(rebuildOutput(encoded, scanTags(ExactBuffer(source).view())), expected);
 }
 
-QTEST_APPLESS_MAIN(TestEngine)
+void TestEngine::job_data()
+{
+    // The encoder (lame, missing, plain-file or a stand-in's mode), how src/song.mp3 is made,
+    // what out/song.mp3 is before the job, and how the job ends.
+    QTest::addColumn<QString>("row");
+
+    QTest::newRow("converts") << "lame mp3 none converted";
+    QTest::newRow("replaces-an-output") << "lame mp3 file converted";
+    QTest::newRow("replaces-a-link-not-its-target") << "lame mp3 link converted";
+    QTest::newRow("lyrics-in-front") << "lame lyrics-first none converted";
+    QTest::newRow("encoder-missing") << "missing mp3 file failed";
+    QTest::newRow("encoder-not-executable") << "plain-file mp3 file failed";
+    QTest::newRow("exit-1-after-a-fragment") << "fragment mp3 file failed";
+    QTest::newRow("crash-after-a-fragment") << "crash mp3 file failed";
+    QTest::newRow("destination-deleted") << "rmdir mp3 file failed";
+    QTest::newRow("encoder-rejects-it") << "lame text file failed";
+    QTest::newRow("empty-source") << "lame empty file refused";
+    QTest::newRow("missing-source") << "lame missing file refused";
+    QTest::newRow("source-of-2-gib") << "lame huge file refused";
+    QTest::newRow("output-folder-missing") << "lame mp3 no-folder refused";
+    QTest::newRow("fifo-source") << "lame fifo file refused";
+    QTest::newRow("source-links-to-a-device") << "lame device file refused";
+    QTest::newRow("output-hard-link-of-source") << "lame mp3 hardlink refused";
+    QTest::newRow("output-symlink-to-source") << "lame mp3 symlink refused";
+}
+
+void TestEngine::job()
+{
+    QFETCH(QString, row);
+    const QString encoder = row.section(' ', 0, 0);
+    const QString source = row.section(' ', 1, 1);
+    const QString output = row.section(' ', 2, 2);
+
+    QTemporaryDir directory;
+    QVERIFY(QDir(directory.path()).mkdir("out"));
+    const QString sourcePath = directory.filePath("song.mp3");
+    const QString outputPath = directory.filePath("out/song.mp3");
+    const QString elsewhere = directory.filePath("elsewhere");
+    QVERIFY(writeFile(elsewhere, "another file"));
+    const int lyricsSize = lyricsAndTag().indexOf("LYRICS200") + 9;
+    const QMap<QString, QByteArray> sources = {
+        { "mp3", sample("low.mp3") + lyricsAndTag() }, { "text", QByteArray(5000, 'x') },
+        { "lyrics-first", lyricsAndTag().left(lyricsSize) + sample("low.mp3")
+                              + lyricsAndTag().mid(lyricsSize) },
+        { "empty", QByteArray() },
+    };
+    if (sources.contains(source)) {
+        QVERIFY(writeFile(sourcePath, sources.value(source)));
+    } else if (source == "huge") {
+        QFile huge(sourcePath); // sparse: no disk space, and it must not be read
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(1) << 31));
+    } else if (source != "missing") {
+#ifdef Q_OS_WIN
+        QSKIP("Windows has no FIFOs or device files among ordinary files");
+#else
+        QVERIFY(source == "fifo" ? mkfifo(QFile::encodeName(sourcePath).constData(), 0600) == 0
+                                 : makeLink("symlink", "/dev/zero", sourcePath));
+#endif
+    }
+    if (output == "file") {
+        QVERIFY(writeFile(outputPath, "an earlier output that must survive"));
+    } else if (output == "no-folder") {
+        QVERIFY(QDir(directory.filePath("out")).removeRecursively());
+    } else if (output != "none"
+               && !makeLink(output == "hardlink" ? output : "symlink",
+                            output == "link" ? elsewhere : sourcePath, outputPath)) {
+        QSKIP("MinGW's library cannot make symbolic links on Windows");
+    }
+    const QByteArray outputBefore = readFile(outputPath);
+    qputenv("STANDIN_MODE", encoder.toLatin1());
+
+    EncoderJob job(encoder == "lame"          ? QCoreApplication::applicationDirPath() + "/lame.exe"
+                       : encoder == "missing"    ? directory.filePath("lame.exe")
+                       : encoder == "plain-file" ? elsewhere
+                                                 : QStringLiteral(STANDIN_PROGRAM),
+                   sourcePath, outputPath);
+    QSignalSpy finished(&job, &EncoderJob::finished);
+    const bool started = job.start();
+    QVERIFY(!started || finished.wait(20000));
+    const bool converted = started && finished.first().first().toBool();
+    QCOMPARE(!started ? "refused" : converted ? "converted" : "failed", row.section(' ', 3));
+    QVERIFY(!finished.wait(50) && finished.size() == int(started)); // ends once
+
+    QVERIFY(!sources.contains(source) || readFile(sourcePath) == sources.value(source));
+    QCOMPARE(readFile(elsewhere), QByteArray("another file"));
+    const bool noFolder = encoder == "rmdir" || output == "no-folder";
+    // Nothing but the output is left: no temporary file.
+    QCOMPARE(QDir(directory.filePath("out")).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             noFolder ? QStringList() : QStringList("song.mp3"));
+    if (!converted) {
+        QVERIFY(noFolder || readFile(outputPath) == outputBefore);
+        return;
+    }
+    const QByteArray audio = lameOutput(sourcePath);
+    const QByteArray tail = lyricsAndTag();
+    QVERIFY(!audio.isEmpty() && !QFileInfo(outputPath).isSymLink());
+    QVERIFY(readFile(outputPath) == (source == "lyrics-first"
+                                         ? tail.left(lyricsSize) + audio + tail.mid(lyricsSize)
+                                         : audio + tail));
+}
+
+QTEST_GUILESS_MAIN(TestEngine)
 #include "tst_engine.moc"

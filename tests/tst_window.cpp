@@ -63,9 +63,9 @@ bool drop(MainWindow &window, const QString &path)
     return enter.isAccepted() && QApplication::sendEvent(&window, &dropped);
 }
 
-// Takes the steps in turn while the driver answers their dialogs: a button's name, drop=PATH,
-// open=PATH (as from the command line) or forget-destination. After INIZIA, waits until the
-// run has ended, or INIZIA is on because the run was declined.
+// Takes the steps in turn while the driver answers their dialogs: a button (file, folder, next,
+// start, show, new), drop=PATH, open=PATH (as from the command line) or forget-destination.
+// After "start", waits until the run has ended, or INIZIA is on because the run was declined.
 void take(MainWindow &window, const QString &steps)
 {
     for (const QString &step : steps.split(' ')) {
@@ -77,9 +77,12 @@ void take(MainWindow &window, const QString &steps)
         } else if (step == "forget-destination") {
             window.workState().destDirName.clear(); // a state the buttons cannot reach
         } else {
-            QTest::mouseClick(window.findChild<QPushButton *>(step), Qt::LeftButton);
+            const QStringList buttons = { "file", "folder", "next", "start", "show", "new" };
+            const int index = buttons.indexOf(step);
+            const QString name = "pushButton" + (index > 0 ? QString("_%1").arg(index + 1) : "");
+            QTest::mouseClick(window.findChild<QPushButton *>(name), Qt::LeftButton);
         }
-        if (step == "pushButton_4") {
+        if (step == "start") {
             QVERIFY(QTest::qWaitFor([&] { return view(window).at(4) == done
                                                  || view(window).first().at(3) == '1'; }, 30000));
         }
@@ -160,126 +163,100 @@ void TestWindow::initTestCase()
 
 void TestWindow::steps_data()
 {
-    QTest::addColumn<QString>("steps");
-    QTest::addColumn<QString>("answers"); // % stands for the test's folder
-    QTest::addColumn<QString>("dialogs"); // the last ones seen, by dialogText() name
-    QTest::addColumn<QString>("states");  // of the six buttons, afterwards
-    QTest::addColumn<QString>("source");  // the picked path label shows, "" for none
-    QTest::addColumn<QString>("destination");
-    QTest::addColumn<QString>("outputs"); // files written under out/ and chosen/
+    // Steps | answers | the last dialogs seen, by dialogText() name | the six buttons afterwards
+    // | the source and destination shown | files written under out/ and chosen/. % stands for
+    // the test's folder.
+    QTest::addColumn<QString>("row");
 
-    const QString file = "pushButton pushButton_3";
-    const QString folder = "pushButton_2 pushButton_3";
-    const QString hundred = "pushButton_2 pushButton pushButton_3 pushButton_4";
-    const QString loop = "pushButton_2 pushButton_3 forget-destination pushButton_4";
     const QString yes = QString::fromUtf8("S\xC3\xAC");
-    QTest::newRow("single-file") << file + " pushButton_4" << "%/three/1.mp3 %/out/1.mp3 Return"
-        << "file save overwrite" << "000011" << "%/three/1.mp3" << "%/out/1.mp3" << "out/1.mp3";
-    QTest::newRow("single-file-show-new") << file + " pushButton_4 pushButton_5 pushButton_6"
-        << "%/three/3.mp3 %/out/3.mp3 " + yes << "overwrite" << "110000" << "" << ""
-        << "out/3.mp3";
-    QTest::newRow("folder") << folder + " pushButton_4" << "%/three %/out " + yes
-        << "folder destination overwrite" << "000011" << "%/three" << "%/out"
-        << "out/1.mp3 out/3.mp3";
-    QTest::newRow("file-pick-cancelled") << "pushButton" << "cancel" << "file" << "110000" << ""
-                                         << "" << "";
-    QTest::newRow("folder-pick-cancelled") << "pushButton_2" << "cancel" << "folder" << "110000"
-                                           << "" << "" << "";
-    QTest::newRow("folder-without-mp3") << "pushButton_2" << "%/no-mp3" << "folder" << "110000"
-                                        << "" << "" << "";
-    QTest::newRow("new-source-after-destination") << folder + " pushButton"
-        << "%/three %/out %/three/3.mp3" << "folder destination file" << "111000"
-        << "%/three/3.mp3" << "" << "";
-    QTest::newRow("save-cancelled") << file + " pushButton_3" << "%/three/3.mp3 %/out/3.mp3 cancel"
-        << "save save" << "111000" << "%/three/3.mp3" << "%/out/3.mp3" << "";
-    QTest::newRow("destination-cancelled") << folder + " pushButton_3" << "%/three %/out cancel"
-        << "destination destination" << "111000" << "%/three" << "%/out" << "";
-    QTest::newRow("file-itself") << file << "%/three/3.mp3 %/three/3.mp3 &Yes OK" << "same"
-                                 << "111000" << "%/three/3.mp3" << "" << "";
-    QTest::newRow("file-by-hard-link") << file << "%/three/3.mp3 %/links/hard-link &Yes OK"
-        << "same" << "111000" << "%/three/3.mp3" << "" << "";
-    QTest::newRow("file-by-symlink") << file << "%/three/3.mp3 %/links/file-symlink &Yes OK"
-        << "same" << "111000" << "%/three/3.mp3" << "" << "";
-    QTest::newRow("folder-itself") << folder << "%/three %/three OK" << "destination same"
-                                   << "111000" << "%/three" << "" << "";
-    QTest::newRow("folder-by-symlink") << folder << "%/three %/links/folder-symlink OK"
-        << "destination same" << "111000" << "%/three" << "" << "";
-    QTest::newRow("99-files-no-to-overwrite") << folder + " pushButton_4" << "%/many %/out No"
-        << "destination overwrite" << "111100" << "%/many" << "%/out" << "";
-    QTest::newRow("100-files-no-to-many") << hundred << "%/many %/three/3.mp3 %/out/3.mp3 No"
-        << "save many" << "111100" << "%/three/3.mp3" << "%/out/3.mp3" << "";
-    QTest::newRow("100-files-no-to-overwrite") << hundred
-        << "%/many %/three/3.mp3 %/out/3.mp3 Return No" << "many overwrite" << "111100"
-        << "%/three/3.mp3" << "%/out/3.mp3" << "";
-    QTest::newRow("argument-file") << "open=%/three/3.mp3" << "" << "" << "111000"
-                                   << "%/three/3.mp3" << "" << "";
-    QTest::newRow("argument-folder") << "open=%/three" << "" << "" << "111000" << "%/three" << ""
-                                     << "";
-    QTest::newRow("argument-missing") << "open=%/none.mp3" << "OK" << "error:%/none.mp3"
-                                      << "110000" << "" << "" << "";
-    QTest::newRow("argument-not-mp3") << "open=%/links/hard-link" << "OK"
-        << "error:%/links/hard-link" << "110000" << "" << "" << "";
-    QTest::newRow("drop-file") << "drop=%/three/3.mp3" << "" << "" << "111000" << "%/three/3.mp3"
-                               << "" << "";
-    QTest::newRow("drop-folder") << "drop=%/three" << "" << "" << "111000" << "%/three" << ""
-                                 << "";
-    QTest::newRow("drop-not-mp3-refused") << "drop=%/links/hard-link" << "" << "" << "110000"
-                                          << "" << "" << "";
+    const QString loop = "folder next forget-destination start|%/three %/out " + yes;
+    QTest::newRow("single-file") << "file next start|%/three/1.mp3 %/out/1.mp3 Return|file save "
+                                    "overwrite|000011|%/three/1.mp3|%/out/1.mp3|out/1.mp3";
+    QTest::newRow("single-file-show-new") << "file next start show new|%/three/3.mp3 %/out/3.mp3 "
+                                             + yes + "|overwrite|110000|||out/3.mp3";
+    QTest::newRow("folder") << "folder next start|%/three %/out " + yes + "|folder destination "
+                               "overwrite|000011|%/three|%/out|out/1.mp3 out/3.mp3";
+    QTest::newRow("file-pick-cancelled") << "file|cancel|file|110000|||";
+    QTest::newRow("folder-pick-cancelled") << "folder|cancel|folder|110000|||";
+    QTest::newRow("folder-without-mp3") << "folder|%/no-mp3|folder|110000|||";
+    QTest::newRow("new-source-after-destination") << "folder next file|%/three %/out "
+        "%/three/3.mp3|folder destination file|111000|%/three/3.mp3||";
+    QTest::newRow("save-cancelled") << "file next next|%/three/3.mp3 %/out/3.mp3 cancel|save "
+                                       "save|111000|%/three/3.mp3|%/out/3.mp3|";
+    QTest::newRow("destination-cancelled") << "folder next next|%/three %/out cancel|destination "
+                                              "destination|111000|%/three|%/out|";
+    QTest::newRow("file-itself") << "file next|%/three/3.mp3 %/three/3.mp3 &Yes OK|same|111000|"
+                                    "%/three/3.mp3||";
+    QTest::newRow("file-by-hard-link") << "file next|%/three/3.mp3 %/links/hard-link &Yes OK|"
+                                          "same|111000|%/three/3.mp3||";
+    QTest::newRow("file-by-symlink") << "file next|%/three/3.mp3 %/links/file-symlink &Yes OK|"
+                                        "same|111000|%/three/3.mp3||";
+    QTest::newRow("folder-itself") << "folder next|%/three %/three OK|destination same|111000|"
+                                      "%/three||";
+    QTest::newRow("folder-by-symlink") << "folder next|%/three %/links/folder-symlink OK|"
+                                          "destination same|111000|%/three||";
+    QTest::newRow("99-files-no-to-overwrite") << "folder next start|%/many %/out No|destination "
+                                                 "overwrite|111100|%/many|%/out|";
+    QTest::newRow("100-files-no-to-many") << "folder file next start|%/many %/three/3.mp3 "
+        "%/out/3.mp3 No|save many|111100|%/three/3.mp3|%/out/3.mp3|";
+    QTest::newRow("100-files-no-to-overwrite") << "folder file next start|%/many %/three/3.mp3 "
+        "%/out/3.mp3 Return No|many overwrite|111100|%/three/3.mp3|%/out/3.mp3|";
+    QTest::newRow("argument-file") << "open=%/three/3.mp3|||111000|%/three/3.mp3||";
+    QTest::newRow("argument-folder") << "open=%/three|||111000|%/three||";
+    QTest::newRow("argument-missing") << "open=%/none.mp3|OK|error:%/none.mp3|110000|||";
+    QTest::newRow("argument-not-mp3") << "open=%/links/hard-link|OK|error:%/links/hard-link|"
+                                         "110000|||";
+    QTest::newRow("drop-file") << "drop=%/three/3.mp3|||111000|%/three/3.mp3||";
+    QTest::newRow("drop-folder") << "drop=%/three|||111000|%/three||";
+    QTest::newRow("drop-not-mp3-refused") << "drop=%/links/hard-link|||110000|||";
     // Without a recorded destination folder, the run asks for one before the first file.
-    QTest::newRow("loop-chooser-cancelled") << loop << "%/three %/out " + yes + " cancel"
-        << "overwrite destination" << "000011" << "%/three" << "%/out" << "";
-    QTest::newRow("loop-chooser-source-refused") << loop << "%/three %/out " + yes + " %/three OK"
-        << "destination same" << "000011" << "%/three" << "%/out" << "";
-    QTest::newRow("loop-chooser-folder") << loop << "%/three %/out " + yes + " %/chosen"
-        << "overwrite destination" << "000011" << "%/three" << "%/out"
-        << "chosen/1.mp3 chosen/3.mp3";
+    QTest::newRow("loop-chooser-cancelled") << loop + " cancel|overwrite destination|000011|"
+                                               "%/three|%/out|";
+    QTest::newRow("loop-chooser-source-refused") << loop + " %/three OK|destination same|000011|"
+                                                    "%/three|%/out|";
+    QTest::newRow("loop-chooser-folder") << loop + " %/chosen|overwrite destination|000011|"
+                                            "%/three|%/out|chosen/1.mp3 chosen/3.mp3";
 }
 
 void TestWindow::steps()
 {
-    QFETCH(QString, steps);
-    QFETCH(QString, answers);
-    QFETCH(QString, dialogs);
-    QFETCH(QString, source);
-    QFETCH(QString, destination);
-    QFETCH(QString, states);
-    QFETCH(QString, outputs);
-
-    if (!symlinks && (steps + answers).contains("symlink")) {
+    QFETCH(QString, row);
+    const QString root = directory.path();
+    const QStringList column = row.replace('%', root).split('|');
+    if (!symlinks && row.contains("symlink")) {
         QSKIP("MinGW's library cannot make symbolic links on Windows");
     }
-    const QString root = directory.path();
     folder("out");
     folder("chosen");
     MainWindow window;
     DialogDriver driver;
-    if (!answers.isEmpty()) {
-        driver.answer(answers.replace('%', root));
+    if (!column.at(1).isEmpty()) {
+        driver.answer(column.at(1));
     }
-    take(window, steps.replace('%', root));
+    take(window, column.at(0));
     QVERIFY(driver.pending.isEmpty());
-    QStringList expected;
-    for (const QString &name : dialogs.replace('%', root).split(' ', Qt::SkipEmptyParts)) {
-        expected << dialogText(name);
+    QStringList dialogs;
+    for (const QString &name : column.at(2).split(' ', Qt::SkipEmptyParts)) {
+        dialogs << dialogText(name);
     }
-    QCOMPARE(driver.seen.mid(driver.seen.size() - expected.size()), expected);
-    QCOMPARE(view(window).first(), states);
-    source.replace('%', root);
-    destination.replace('%', root);
-    QCOMPARE(view(window).at(2),
-             source.isEmpty() ? "Nessun percorso selezionato"
-                              : (source.endsWith(".mp3") ? "Percorso del file: "
-                                                         : "Percorso dei file: ")
-                     + source + "\nClicca su CONTINUA per scegliere la cartella di destinazione");
-    QCOMPARE(view(window).at(3), destination.isEmpty() ? noDestination
-                                     : "Percorso del file di destinazione: " + destination
-                                           + "\nClicca su VAI per iniziare la conversione");
-    QCOMPARE(view(window).at(4), states.endsWith("11") ? done : "");
-    if (steps.contains("pushButton_5")) {
+    QCOMPARE(driver.seen.mid(driver.seen.size() - dialogs.size()), dialogs);
+    const QString source = column.at(4);
+    const QString destination = column.at(5);
+    const bool ended = column.at(3).endsWith("11");
+    QCOMPARE(view(window), QStringList({
+        column.at(3), ended && !column.at(6).isEmpty() ? "100 100" : "0 100", // full once encoded
+        source.isEmpty() ? "Nessun percorso selezionato"
+                         : (source.endsWith(".mp3") ? "Percorso del file: " : "Percorso dei file: ")
+                + source + "\nClicca su CONTINUA per scegliere la cartella di destinazione",
+        destination.isEmpty() ? noDestination
+                              : "Percorso del file di destinazione: " + destination
+                                    + "\nClicca su VAI per iniziare la conversione",
+        ended ? done : "" }));
+    if (row.contains("show")) {
         QCOMPARE(openedUrls.last(), QUrl::fromLocalFile(root + "/out"));
     }
     // Only a run that went to its end wrote, and only into the folder chosen for it.
-    QCOMPARE(written(root + "/three", { "out", "chosen" }), outputs);
+    QCOMPARE(written(root + "/three", { "out", "chosen" }), column.at(6));
 }
 
 void TestWindow::folderRun_data()
@@ -329,7 +306,7 @@ void TestWindow::folderRun()
         QVERIFY(QTest::qWaitFor([&] { return QFile::exists(output + "/G.mp3"); }, 30000));
     });
     driver.answer("OK");
-    take(window, "pushButton_2 pushButton_3 pushButton_4");
+    take(window, "folder next start");
     record();
 
     QCOMPARE(driver.seen.mid(3), QStringList({ dialogText("error:" + source + "/c.mp3"),
@@ -348,7 +325,7 @@ void TestWindow::folderRun()
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(window.findChildren<EncoderJob *>().size(), 0); // every job deleted after its end
-    take(window, "pushButton_5 pushButton_6");
+    take(window, "show new");
     QCOMPARE(openedUrls.last(), QUrl::fromLocalFile(output));
     MainWindow fresh;
     QCOMPARE(view(window), view(fresh)); // "Nuovo" gives the start state back
