@@ -127,7 +127,6 @@ void MainWindow::resetState()
     ui->label_2->setText(QStringLiteral("Nessun percorso di destinazione selezionato"));
     ui->label_Bar->setText(QString());
     ui->progressBar->setValue(0);
-    ui->progressBar->setMinimum(0);
     ui->progressBar->setMaximum(100);
     ui->pushButton->setEnabled(true);
     ui->pushButton_2->setEnabled(true);

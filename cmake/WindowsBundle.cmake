@@ -20,6 +20,9 @@ foreach(runtime libgcc_s_seh-1.dll libstdc++-6.dll libwinpthread-1.dll)
         message(FATAL_ERROR "The compiler does not know where ${runtime} is")
     endif()
     install(FILES ${found} DESTINATION .)
+    # Debian's copies carry their debugging symbols: most of libstdc++'s 23 MB.
+    install(CODE "execute_process(COMMAND ${CMAKE_STRIP} --strip-unneeded
+                                  \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${runtime})")
 endforeach()
 
 file(GLOB narrow_fonts ${TUNEWRIGHT_FONT_DIR}/LiberationSansNarrow-*.ttf)

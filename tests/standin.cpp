@@ -3,6 +3,7 @@
 //   fragment - writes a few bytes there and ends with code 1
 //   crash    - writes a few bytes there and aborts
 //   rmdir    - deletes the output's folder and ends with code 0
+//   nothing  - writes nothing and ends with code 0
 //   slow     - writes its process id as a file name into STANDIN_PID_DIR, then sleeps
 #include <QCoreApplication>
 #include <QDir>
@@ -21,6 +22,9 @@ int main(int argc, char *argv[])
     }
     const QString output = arguments.at(6);
     const QByteArray mode = qgetenv("STANDIN_MODE");
+    if (mode == "nothing") {
+        return 0;
+    }
     if (mode == "rmdir") {
         return QFileInfo(output).dir().removeRecursively() ? 0 : 3;
     }

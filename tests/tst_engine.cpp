@@ -1,6 +1,7 @@
 #include "encoderjob.h"
 #include "fixtures.h"
 #include "frameheader.h"
+#include "markerbytes.h"
 #include "rebuild.h"
 #include "tagscan.h"
 
@@ -47,6 +48,8 @@ private slots:
     void probe();
     void rebuild_data();
     void rebuild();
+    void marker_data();
+    void marker();
     void job_data();
     void job();
 };
@@ -136,6 +139,33 @@ void TestEngine::rebuild()
     QCOMPARE(rebuildOutput(encoded, scanTags(ExactBuffer(source).view())), expected);
 }
 
+void TestEngine::marker_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("marker");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("one-byte-marker") << QByteArray("abcb") << QByteArray("b") << 2 << 3;
+    QTest::newRow("at-the-start") << QByteArray("TAGx") << QByteArray("TAG") << 0 << 0;
+    QTest::newRow("ends-on-last-byte") << QByteArray("xTAG") << QByteArray("TAG") << 1 << 1;
+    QTest::newRow("from-past-it") << QByteArray("xTAG") << QByteArray("TAG") << 2 << -1;
+    QTest::newRow("from-negative") << QByteArray("TAG") << QByteArray("TAG") << -1 << -1;
+    QTest::newRow("empty-marker") << QByteArray("TAG") << QByteArray() << 0 << -1;
+    QTest::newRow("first-byte-repeats") << QByteArray("TTTAG") << QByteArray("TAG") << 0 << 2;
+    // QByteArray's terminating NUL would complete this marker if the search ran past the end.
+    QTest::newRow("never-past-the-end") << QByteArray("xT") << QByteArray("T\0", 2) << 0 << -1;
+}
+
+void TestEngine::marker()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, marker);
+    QFETCH(int, from);
+
+    QTEST(findMarker(content, marker, from), "expected");
+}
+
 void TestEngine::job_data()
 {
     // The encoder (lame, missing, plain-file or a stand-in's mode), how src/song.mp3 is made,
@@ -151,6 +181,7 @@ void TestEngine::job_data()
     QTest::newRow("exit-1-after-a-fragment") << "fragment mp3 file failed";
     QTest::newRow("crash-after-a-fragment") << "crash mp3 file failed";
     QTest::newRow("destination-deleted") << "rmdir mp3 file failed";
+    QTest::newRow("exit-0-writing-nothing") << "nothing mp3 file failed";
     QTest::newRow("encoder-rejects-it") << "lame text file failed";
     QTest::newRow("empty-source") << "lame empty file refused";
     QTest::newRow("missing-source") << "lame missing file refused";
@@ -160,6 +191,7 @@ void TestEngine::job_data()
     QTest::newRow("source-links-to-a-device") << "lame device file refused";
     QTest::newRow("output-hard-link-of-source") << "lame mp3 hardlink refused";
     QTest::newRow("output-symlink-to-source") << "lame mp3 symlink refused";
+    QTest::newRow("output-name-is-a-folder") << "lame mp3 folder failed";
 }
 
 void TestEngine::job()
@@ -199,6 +231,8 @@ void TestEngine::job()
         QVERIFY(writeFile(outputPath, "an earlier output that must survive"));
     } else if (output == "no-folder") {
         QVERIFY(QDir(directory.filePath("out")).removeRecursively());
+    } else if (output == "folder") {
+        QVERIFY(QDir(directory.path()).mkpath("out/song.mp3/inside"));
     } else if (output != "none"
                && !makeLink(output == "hardlink" ? output : "symlink",
                             output == "link" ? elsewhere : sourcePath, outputPath)) {
@@ -223,7 +257,8 @@ void TestEngine::job()
     QCOMPARE(readFile(elsewhere), QByteArray("another file"));
     const bool noFolder = encoder == "rmdir" || output == "no-folder";
     // Nothing but the output is left: no temporary file.
-    QCOMPARE(QDir(directory.filePath("out")).entryList(QDir::Files | QDir::Hidden | QDir::System),
+    QCOMPARE(QDir(directory.filePath("out")).entryList(QDir::AllEntries | QDir::Hidden
+                                                           | QDir::System | QDir::NoDotAndDotDot),
              noFolder ? QStringList() : QStringList("song.mp3"));
     if (!converted) {
         QVERIFY(noFolder || readFile(outputPath) == outputBefore);
