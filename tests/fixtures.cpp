@@ -2,7 +2,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
@@ -55,15 +57,24 @@ QByteArray lyricsAndTag()
 
 bool makeLink(const QString &kind, const QString &target, const QString &link)
 {
+    const auto path = [](const QString &name) { return std::filesystem::u8path(name.toStdString()); };
     std::error_code code;
     if (kind == QLatin1String("hardlink")) {
-        std::filesystem::create_hard_link(std::filesystem::u8path(target.toStdString()),
-                                          std::filesystem::u8path(link.toStdString()), code);
-    } else {
-        std::filesystem::create_symlink(std::filesystem::u8path(target.toStdString()),
-                                        std::filesystem::u8path(link.toStdString()), code);
+        std::filesystem::create_hard_link(path(target), path(link), code);
+        return !code;
     }
+#ifdef Q_OS_WIN
+    // MinGW's library makes no symbolic links; Windows does, for an administrator or in
+    // developer mode. Wine 8 reports success and makes none, hence the check that it is there.
+    const DWORD flags = (QFileInfo(target).isDir() ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0)
+        | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+    CreateSymbolicLinkW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(link).utf16()),
+                        reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(target).utf16()), flags);
+    return QFileInfo(link).isSymLink();
+#else
+    std::filesystem::create_symlink(path(target), path(link), code);
     return !code;
+#endif
 }
 
 bool processRunning(qint64 pid)

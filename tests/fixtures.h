@@ -21,8 +21,8 @@ QByteArray lameOutput(const QString &source);
 // A Lyrics3 v2.00 block and a 128-byte ID3v1 tag, with the bytes 0x00, 0xE8 and 0xFF in them.
 QByteArray lyricsAndTag();
 
-// Makes link a "symlink" or "hardlink" to target. Returns false where the system cannot: MinGW's
-// library makes no symbolic links on Windows.
+// Makes link a "symlink" or "hardlink" to target. Returns false where the system cannot: on
+// Windows only an administrator, or anyone in developer mode, makes symbolic links.
 bool makeLink(const QString &kind, const QString &target, const QString &link);
 
 bool processRunning(qint64 pid);

@@ -1,0 +1,264 @@
+#!/usr/bin/env bash
+# Cross-builds Tunewright for 64-bit Windows, runs its tests under Wine and writes
+# build-windows/tunewright-<version>-win64.zip.
+#
+# Qt's base module and LAME are built from Debian's own source packages, fetched from the
+# archive this machine's apt already uses; both builds are cached under
+# ${XDG_CACHE_HOME:-$HOME/.cache}/tunewright/, so only the first run takes long.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/common.sh
+
+ensure_packages g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb imagemagick \
+    xdotool zip unzip dpkg-dev cmake make g++ python3 perl lame fonts-liberation
+
+readonly triplet=x86_64-w64-mingw32
+readonly root=$PWD
+readonly cache=${XDG_CACHE_HOME:-$HOME/.cache}/tunewright
+readonly out=$root/build-windows
+mkdir -p "$cache" "$out"
+started=$(date +%s)
+say() { echo "[windows $(($(date +%s) - started)) s] $*"; }
+
+# --- Sources ---------------------------------------------------------------------------------
+
+# apt-get with a private deb-src list built from the machine's own archive URIs, so the
+# system's sources stay as they are.
+readonly aptdir=$cache/apt
+# private_apt apt-get|apt-cache ARGS...
+private_apt() {
+    "$1" -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$aptdir/sources.d" \
+        -o Dir::State::Lists="$aptdir/lists" -o Dir::Cache="$aptdir/cache" "${@:2}"
+}
+
+write_source_list() {
+    mkdir -p "$aptdir/sources.d" "$aptdir/lists/partial" "$aptdir/cache/archives/partial"
+    local list=$aptdir/sources.d/tunewright-src.list
+    : >"$list"
+    # One-line sources.list entries, then deb822 .sources stanzas.
+    cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+        sed -n 's/^[[:space:]]*deb[[:space:]]\+/deb-src /p' >>"$list" || true
+    local file
+    for file in /etc/apt/sources.list.d/*.sources; do
+        [ -e "$file" ] || continue
+        awk '
+            function flush() {
+                if (types ~ /(^| )deb( |$)/ && enabled != "no")
+                    for (i = 1; i <= nu; i++) for (j = 1; j <= ns; j++)
+                        printf "deb-src %s%s %s %s\n", opts, uri[i], suite[j], comps
+                types = ""; enabled = ""; opts = ""; comps = ""; nu = 0; ns = 0
+            }
+            /^[[:space:]]*$/ { flush(); next }
+            /^#/ { next }
+            /^Types:/ { types = $0 }
+            /^Enabled:/ { enabled = tolower($2) }
+            /^URIs:/ { for (i = 2; i <= NF; i++) uri[++nu] = $i }
+            /^Suites:/ { for (i = 2; i <= NF; i++) suite[++ns] = $i }
+            /^Components:/ { comps = $0; sub(/^Components:[[:space:]]*/, "", comps) }
+            /^Signed-By:/ { opts = "[signed-by=" $2 "] " }
+            END { flush() }' "$file" >>"$list"
+    done
+    grep -q . "$list" || { echo "No Debian archive found in apt's sources" >&2; exit 1; }
+}
+
+# fetch_source PACKAGE VERSION: unpacks Debian's source package, with Debian's patches, into
+# the cache and prints its directory.
+fetch_source() {
+    local package=$1 version=$2
+    local dir=$cache/src/$package-$version
+    if [ ! -e "$dir/.complete" ]; then
+        rm -rf "$dir"
+        mkdir -p "$cache/src"
+        (cd "$cache/src" && private_apt apt-get source --download-only "$package=$version" >/dev/null)
+        dpkg-source --no-check -x "$cache/src/${package}_${version#*:}.dsc" "$dir" >/dev/null
+        touch "$dir/.complete"
+    fi
+    echo "$dir"
+}
+
+source_version() {
+    private_apt apt-cache showsrc --only-source "$1" 2>/dev/null |
+        awk '/^Version:/ {print $2}' | sort -V | tail -n 1
+}
+
+write_source_list
+say "reading Debian's source index"
+private_apt apt-get update -qq 2>&1 | grep -v "unsandboxed" || true
+readonly qt_version=$(source_version qtbase-opensource-src)
+readonly lame_version=$(source_version lame)
+[ -n "$qt_version" ] && [ -n "$lame_version" ] || { echo "Source packages not found" >&2; exit 1; }
+readonly compiler=$($triplet-g++ --version | head -n 1)
+say "qtbase $qt_version, lame $lame_version, $compiler"
+
+# --- LAME ------------------------------------------------------------------------------------
+
+readonly lame_configure=(--host=$triplet --disable-shared --enable-static --disable-gtktest
+    --disable-rpath "LDFLAGS=-static")
+readonly lame_key=$(echo "$lame_version $compiler ${lame_configure[*]}" | sha1sum | cut -c1-12)
+readonly lame_prefix=$cache/lame-$lame_key
+if [ ! -e "$lame_prefix/.complete" ]; then
+    say "building lame.exe"
+    src=$(fetch_source lame "$lame_version")
+    rm -rf "$lame_prefix" "$cache/build-lame"
+    mkdir -p "$cache/build-lame"
+    (cd "$cache/build-lame" && "$src/configure" "${lame_configure[@]}" --prefix="$lame_prefix" \
+        >configure.log 2>&1 && make -j "$(nproc)" >make.log 2>&1 && make install >/dev/null) ||
+        { tail -n 30 "$cache"/build-lame/*.log >&2; exit 1; }
+    $triplet-strip "$lame_prefix/bin/lame.exe"
+    touch "$lame_prefix/.complete"
+    rm -rf "$cache/build-lame"
+fi
+readonly lame_exe=$lame_prefix/bin/lame.exe
+
+# --- Qt --------------------------------------------------------------------------------------
+
+# Shared libraries, so the zip carries Qt as replaceable DLLs. Debian's repack drops wintab and
+# sqlite, hence the tablet and SQL features are off; the offscreen plugin needs FreeType.
+readonly qt_configure=(-xplatform win32-g++ -device-option CROSS_COMPILE=$triplet- -release
+    -shared -opensource -confirm-license -nomake examples -nomake tests -no-opengl
+    -no-direct2d -no-dbus -no-icu -no-openssl -qt-zlib -qt-libpng -qt-pcre -qt-freetype
+    -no-libjpeg -no-gif -no-feature-sql -no-feature-network -no-feature-xml
+    -no-feature-concurrent -no-feature-printer -no-feature-tabletevent)
+readonly qt_key=$(echo "$qt_version $compiler ${qt_configure[*]}" | sha1sum | cut -c1-12)
+readonly qt_prefix=$cache/qt-$qt_key
+if [ ! -e "$qt_prefix/.complete" ]; then
+    say "building Qt for Windows (about half an hour on two cores)"
+    src=$(fetch_source qtbase-opensource-src "$qt_version")
+    rm -rf "$qt_prefix" "$cache/build-qt"
+    mkdir -p "$cache/build-qt"
+    (cd "$cache/build-qt" && "$src/configure" "${qt_configure[@]}" -prefix "$qt_prefix" \
+        >configure.log 2>&1 && make -j "$(nproc)" >make.log 2>&1 &&
+        make install >install.log 2>&1) ||
+        { tail -n 40 "$cache"/build-qt/*.log >&2; exit 1; }
+    touch "$qt_prefix/.complete"
+    rm -rf "$cache/build-qt"
+fi
+say "Qt ready in $qt_prefix"
+
+# --- Wine ------------------------------------------------------------------------------------
+
+# A private prefix, made once. Without the overrides the first start offers to download Mono
+# and Gecko and waits for a click.
+export WINEPREFIX=$cache/wine WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+if [ ! -e "$WINEPREFIX/.complete" ]; then
+    say "making the Wine prefix"
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.complete"
+fi
+# Wine hands WINEQT_* to Windows programs as QT_* (and keeps the host's QT_* to itself).
+export WINEQT_QPA_PLATFORM=offscreen WINEQT_FORCE_STDERR_LOGGING=1
+runtime_dir=$(dirname "$($triplet-g++ -print-file-name=libstdc++-6.dll)")
+pthread_dir=$(dirname "$($triplet-g++ -print-file-name=libwinpthread-1.dll)")
+WINEPATH="$(winepath -w "$qt_prefix/bin");$(winepath -w "$runtime_dir");$(winepath -w "$pthread_dir")"
+export WINEPATH
+
+# --- Licences --------------------------------------------------------------------------------
+
+licenses=$out/licenses
+rm -rf "$licenses"
+mkdir -p "$licenses/Qt" "$licenses/LAME" "$licenses/Liberation" "$licenses/MinGW-w64"
+qt_src=$(fetch_source qtbase-opensource-src "$qt_version")
+lame_src=$(fetch_source lame "$lame_version")
+cp "$qt_src"/LICENSE.{LGPL3,GPL2,GPL3,GPL3-EXCEPT} "$licenses/Qt/"
+cp "$qt_src/debian/copyright" "$licenses/Qt/debian-copyright"
+cp "$lame_src/COPYING" "$lame_src/LICENSE" "$licenses/LAME/"
+cp "$lame_src/debian/copyright" "$licenses/LAME/debian-copyright"
+cp /usr/share/doc/fonts-liberation/copyright "$licenses/Liberation/copyright"
+cp /usr/share/doc/mingw-w64-common/copyright "$licenses/MinGW-w64/mingw-w64-copyright"
+cp /usr/share/doc/gcc-mingw-w64-base/copyright "$licenses/MinGW-w64/gcc-runtime-copyright"
+cat >"$licenses/SOURCES.txt" <<SOURCES
+Built from Debian's packages:
+  Qt base module (Qt5Core, Qt5Gui, Qt5Widgets and plugins): source package qtbase-opensource-src $qt_version
+  lame.exe: source package lame $lame_version
+  Liberation Sans Narrow (fonts/): package fonts-liberation $(dpkg-query -W -f='${Version}' fonts-liberation)
+  MinGW-w64 runtime DLLs: package gcc-mingw-w64-x86-64-posix-runtime $(dpkg-query -W -f='${Version}' gcc-mingw-w64-x86-64-posix-runtime)
+Compiler: $compiler
+Qt's configure options: ${qt_configure[*]}
+SOURCES
+
+# --- Tunewright ------------------------------------------------------------------------------
+
+say "cross-building Tunewright"
+cmake -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_PREFIX_PATH="$qt_prefix" -DLAME_EXE="$lame_exe" -DTUNEWRIGHT_LICENSES="$licenses" \
+    >/dev/null
+cmake --build "$out" -j "$(nproc)"
+
+say "running the tests under Wine"
+if ! (cd "$out" && ctest -V --timeout 300 >ctest.log 2>&1); then
+    grep -E "^(FAIL|   Loc|   Actual|   Expected|[0-9]+/[0-9]+ Test)" "$out/ctest.log" >&2
+    echo "Tests failed under Wine; the whole output is in $out/ctest.log" >&2
+    exit 1
+fi
+grep -E "^[0-9]+/[0-9]+ Test|^Totals|^SKIP" -A1 "$out/ctest.log" | grep -v "^--$" || true
+
+say "writing the zip"
+(cd "$out" && cpack -G ZIP >/dev/null)
+readonly version=$(sed -n 's/^project(Tunewright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt).0
+readonly zip=$out/tunewright-$version-win64.zip
+unzip -l "$zip"
+readonly unpacked=$out/unpacked
+rm -rf "$unpacked"
+unzip -q "$zip" -d "$unpacked"
+readonly bundle=$unpacked/tunewright-$version-win64
+
+# --- A look at the window --------------------------------------------------------------------
+
+say "screenshot under Wine"
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1024x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true' EXIT
+(cd "$bundle" && DISPLAY=$display WINEQT_QPA_PLATFORM= wine tunewright.exe >/dev/null 2>&1 &)
+for _ in $(seq 60); do
+    DISPLAY=$display xdotool search --name '^MainWindow$' >/dev/null 2>&1 && break
+    sleep 1
+done
+sleep 3
+DISPLAY=$display import -window root -crop 750x750+0+0 "$out/screenshot-windows.png"
+wineserver -k || true
+kill $xvfb 2>/dev/null || true
+mkdir -p docs
+cp "$out/screenshot-windows.png" docs/screenshot-windows.png
+
+# --- One real conversion with the zip's own lame.exe -----------------------------------------
+
+say "one conversion through the program, checked byte for byte"
+check=$out/conversion
+rm -rf "$check"
+mkdir -p "$check/out"
+# A Lyrics3 v2.00 block and an ID3v1 tag after one second of tone.
+tail_bytes() {
+    printf 'LYRICSBEGININD0000211LYR00007la \xe8\x00\xff000033LYRICS200'
+    printf 'TAGCanzone \xe8'
+    head -c 111 /dev/zero
+    printf '2026\xff'
+}
+cp tests/data/low.mp3 "$check/song.mp3"
+tail_bytes >>"$check/song.mp3"
+cp "$out/tests/spy/tunewright-spy.exe" "$bundle/"
+# Windows paths with forward slashes, as a file dialog gives them; the bundle's own Qt, lame.exe
+# and fonts, plus the offscreen platform and the test library from the Qt build.
+windows_path() { winepath -w "$1" | tr '\\' /; }
+shown=$(cd "$bundle" && TUNEWRIGHT_TEST_DESTINATION=$(windows_path "$check/out/song.mp3") \
+    WINEQT_QPA_PLATFORM_PLUGIN_PATH=$(winepath -w "$qt_prefix/plugins/platforms") \
+    timeout 300 wine tunewright-spy.exe "$(windows_path "$check/song.mp3")" 2>/dev/null |
+    tr -d '\r')
+rm "$bundle/tunewright-spy.exe"
+echo "program: $shown"
+[ "$shown" = "0x801 Liberation Sans Narrow Operazione completata" ] ||
+    { echo "The conversion did not end as expected" >&2; exit 1; }
+(cd "$check" && wine "$bundle/lame.exe" --quiet --resample 44.1 -b 192 song.mp3 lame-alone.mp3)
+lame --quiet --resample 44.1 -b 192 "$check/song.mp3" "$check/debian-lame.mp3"
+tail_bytes >"$check/tail"
+cat "$check/lame-alone.mp3" "$check/tail" | cmp - "$check/out/song.mp3" ||
+    { echo "The converted file is not lame's audio followed by the source's blocks" >&2; exit 1; }
+if cmp -s "$check/lame-alone.mp3" "$check/debian-lame.mp3"; then
+    echo "lame.exe wrote the same audio as Debian's lame"
+else
+    echo "note: lame.exe's audio differs from Debian's lame"
+fi
+wineserver -w
+say "done: $zip ($(du -h "$zip" | cut -f1))"
