@@ -218,11 +218,10 @@ void MainWindow::dragEnterEvent(QDragEnterEvent *event)
     // One MP3 file or one folder, and only while a source may be picked: never during a run.
     const QList<QUrl> urls = event->mimeData()->urls();
     const QFileInfo dropped(urls.value(0).toLocalFile());
+    // Left unaccepted, the drop is refused and the cursor says so.
     if (urls.size() == 1 && ui->pushButton->isEnabled()
         && (dropped.isDir() || isMp3File(dropped))) {
         event->acceptProposedAction();
-    } else {
-        event->ignore();
     }
 }
 
@@ -255,7 +254,6 @@ void MainWindow::on_pushButton_3_clicked()
             refuseSamePath(this);
             return;
         }
-        state.resultInfo = QFileInfo(state.outputPath);
         ui->label_2->setText(QStringLiteral("Percorso del file di destinazione: ")
                              + state.outputPath + QString::fromLatin1(startHint));
         ui->pushButton_4->setEnabled(true);
@@ -266,7 +264,6 @@ void MainWindow::on_pushButton_3_clicked()
         this, tr("Dove vuoi salvare i file?"), QStringLiteral("/home"),
         QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks));
     state.destDirName = state.destDir.dirName();
-    state.outputPath = state.destDir.absolutePath() + QLatin1Char('/');
     if (state.destDirName.isEmpty() || state.destDirName == QLatin1String(".")) {
         ui->pushButton_4->setEnabled(false);
         return;

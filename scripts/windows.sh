@@ -28,7 +28,8 @@ readonly aptdir=$cache/apt
 # private_apt apt-get|apt-cache ARGS...
 private_apt() {
     "$1" -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$aptdir/sources.d" \
-        -o Dir::State::Lists="$aptdir/lists" -o Dir::Cache="$aptdir/cache" "${@:2}"
+        -o Dir::State::Lists="$aptdir/lists" -o Dir::Cache="$aptdir/cache" \
+        -o APT::Sandbox::User=root "${@:2}"
 }
 
 write_source_list() {
@@ -69,7 +70,8 @@ fetch_source() {
     if [ ! -e "$dir/.complete" ]; then
         rm -rf "$dir"
         mkdir -p "$cache/src"
-        (cd "$cache/src" && private_apt apt-get source --download-only "$package=$version" >/dev/null)
+        (cd "$cache/src" &&
+            private_apt apt-get source --download-only "$package=$version" >/dev/null)
         dpkg-source --no-check -x "$cache/src/${package}_${version#*:}.dsc" "$dir" >/dev/null
         touch "$dir/.complete"
     fi
@@ -83,7 +85,7 @@ source_version() {
 
 write_source_list
 say "reading Debian's source index"
-private_apt apt-get update -qq 2>&1 | grep -v "unsandboxed" || true
+private_apt apt-get update -qq
 readonly qt_version=$(source_version qtbase-opensource-src)
 readonly lame_version=$(source_version lame)
 [ -n "$qt_version" ] && [ -n "$lame_version" ] || { echo "Source packages not found" >&2; exit 1; }

@@ -60,17 +60,19 @@ bool drop(MainWindow &window, const QString &path)
     QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&window, &enter);
     QDropEvent dropped(QPointF(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    return enter.isAccepted() && QApplication::sendEvent(&window, &dropped);
+    return enter.isAccepted() && QApplication::sendEvent(&window, &dropped)
+        && dropped.isAccepted();
 }
 
 // Takes the steps in turn while the driver answers their dialogs: a button (file, folder, next,
-// start, show, new), drop=PATH, open=PATH (as from the command line) or forget-destination.
+// start, show, new), drop=PATH, drop-refused=PATH, open=PATH (as from the command line) or
+// forget-destination.
 // After "start", waits until the run has ended, or INIZIA is on because the run was declined.
 void take(MainWindow &window, const QString &steps)
 {
     for (const QString &step : steps.split(' ')) {
-        if (step.startsWith("drop=")) {
-            drop(window, step.mid(5));
+        if (step.startsWith("drop")) { // drop=PATH is taken, drop-refused=PATH is not
+            QCOMPARE(drop(window, step.section('=', 1)), step.startsWith("drop="));
         } else if (step.startsWith("open=")) {
             window.openPath(step.mid(5));
             QCoreApplication::sendPostedEvents(); // shows a queued box, and waits for its answer
@@ -208,7 +210,7 @@ void TestWindow::steps_data()
                                          "110000|||";
     QTest::newRow("drop-file") << "drop=%/three/3.mp3|||111000|%/three/3.mp3||";
     QTest::newRow("drop-folder") << "drop=%/three|||111000|%/three||";
-    QTest::newRow("drop-not-mp3-refused") << "drop=%/links/hard-link|||110000|||";
+    QTest::newRow("drop-not-mp3-refused") << "drop-refused=%/links/hard-link|||110000|||";
     // Without a recorded destination folder, the run asks for one before the first file.
     QTest::newRow("loop-chooser-cancelled") << loop + " cancel|overwrite destination|000011|"
                                                "%/three|%/out|";
