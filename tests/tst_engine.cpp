@@ -94,7 +94,9 @@ void TestEngine::probe()
     QFETCH(QByteArray, content);
     QFETCH(int, expected);
 
-    QCOMPARE(probeFrameHeader(ExactBuffer(content).view()), expected);
+    const ExactBuffer buffer(content);
+    QCOMPARE(probeFrameHeader(buffer.view()), expected);
+    QCOMPARE(findFrameSync(buffer.view()) == -1, expected == -1); // -1, and only -1, for none
 }
 
 void TestEngine::rebuild_data()

@@ -161,23 +161,26 @@ void TestWindow::initTestCase()
         QVERIFY(writeFile(many + QStringLiteral("/%1.mp3").arg(i), "x"));
     }
     folder("no-mp3");
+    QVERIFY(writeFile(folder("bad") + "/x.mp3", "not an MP3 at all"));
 }
 
 void TestWindow::steps_data()
 {
-    // Steps | answers | the last dialogs seen, by dialogText() name | the six buttons afterwards
-    // | the source and destination shown | files written under out/ and chosen/. % stands for
-    // the test's folder.
+    // Steps | answers | the last dialogs seen, by dialogText() name | the six buttons afterwards,
+    // with the bar's value after a colon if not 0 | the source and destination shown | files
+    // written under out/ and chosen/. % stands for the test's folder.
     QTest::addColumn<QString>("row");
 
     const QString yes = QString::fromUtf8("S\xC3\xAC");
     const QString loop = "folder next forget-destination start|%/three %/out " + yes;
     QTest::newRow("single-file") << "file next start|%/three/1.mp3 %/out/1.mp3 Return|file save "
-                                    "overwrite|000011|%/three/1.mp3|%/out/1.mp3|out/1.mp3";
+                                    "overwrite|000011:100|%/three/1.mp3|%/out/1.mp3|out/1.mp3";
     QTest::newRow("single-file-show-new") << "file next start show new|%/three/3.mp3 %/out/3.mp3 "
                                              + yes + "|overwrite|110000|||out/3.mp3";
+    QTest::newRow("single-file-failing") << "file next start|%/bad/x.mp3 %/out/x.mp3 Return OK|"
+        "overwrite error:%/bad/x.mp3|000011:100|%/bad/x.mp3|%/out/x.mp3|";
     QTest::newRow("folder") << "folder next start|%/three %/out " + yes + "|folder destination "
-                               "overwrite|000011|%/three|%/out|out/1.mp3 out/3.mp3";
+                               "overwrite|000011:100|%/three|%/out|out/1.mp3 out/3.mp3";
     QTest::newRow("file-pick-cancelled") << "file|cancel|file|110000|||";
     QTest::newRow("folder-pick-cancelled") << "folder|cancel|folder|110000|||";
     QTest::newRow("folder-without-mp3") << "folder|%/no-mp3|folder|110000|||";
@@ -216,7 +219,7 @@ void TestWindow::steps_data()
                                                "%/three|%/out|";
     QTest::newRow("loop-chooser-source-refused") << loop + " %/three OK|destination same|000011|"
                                                     "%/three|%/out|";
-    QTest::newRow("loop-chooser-folder") << loop + " %/chosen|overwrite destination|000011|"
+    QTest::newRow("loop-chooser-folder") << loop + " %/chosen|overwrite destination|000011:100|"
                                             "%/three|%/out|chosen/1.mp3 chosen/3.mp3";
 }
 
@@ -245,9 +248,10 @@ void TestWindow::steps()
     QCOMPARE(driver.seen.mid(driver.seen.size() - dialogs.size()), dialogs);
     const QString source = column.at(4);
     const QString destination = column.at(5);
-    const bool ended = column.at(3).endsWith("11");
+    const QString buttons = column.at(3).section(':', 0, 0);
+    const bool ended = buttons.endsWith("11");
     QCOMPARE(view(window), QStringList({
-        column.at(3), ended && !column.at(6).isEmpty() ? "100 100" : "0 100", // full once encoded
+        buttons, QString::number(column.at(3).section(':', 1).toInt()) + " 100",
         source.isEmpty() ? "Nessun percorso selezionato"
                          : (source.endsWith(".mp3") ? "Percorso del file: " : "Percorso dei file: ")
                 + source + "\nClicca su CONTINUA per scegliere la cartella di destinazione",
