@@ -135,12 +135,8 @@ void MainWindow::resetState()
     ui->pushButton_5->setEnabled(false);
     ui->pushButton_6->setEnabled(false);
 
-    state.outputPath.clear();
-    state.inputPath.clear();
-    state.sourceFileName.clear();
-    state.destDirName.clear();
-    state.fileList.clear();
-    state.destDir.setPath(QString());
+    // What the last picks recorded goes with them.
+    state = WorkState();
 }
 
 void MainWindow::on_pushButton_clicked()
