@@ -175,7 +175,8 @@ Built from Debian's packages:
   Qt base module (Qt5Core, Qt5Gui, Qt5Widgets and plugins): source package qtbase-opensource-src $qt_version
   lame.exe: source package lame $lame_version
   Liberation Sans Narrow (fonts/): package fonts-liberation $(dpkg-query -W -f='${Version}' fonts-liberation)
-  MinGW-w64 runtime DLLs: package gcc-mingw-w64-x86-64-posix-runtime $(dpkg-query -W -f='${Version}' gcc-mingw-w64-x86-64-posix-runtime)
+  libgcc_s_seh-1.dll, libstdc++-6.dll: package gcc-mingw-w64-x86-64-posix-runtime $(dpkg-query -W -f='${Version}' gcc-mingw-w64-x86-64-posix-runtime)
+  libwinpthread-1.dll: package mingw-w64-x86-64-dev $(dpkg-query -W -f='${Version}' mingw-w64-x86-64-dev)
 Compiler: $compiler
 Qt's configure options: ${qt_configure[*]}
 SOURCES
