@@ -70,6 +70,14 @@ void refuseSamePath(QWidget *parent)
                           QMessageBox::Ok, QMessageBox::NoButton);
 }
 
+// Asks with "Sì" (the default button) and "No"; only "No" declines.
+bool declined(QWidget *parent, const QString &question)
+{
+    return QMessageBox::information(parent, QStringLiteral("Attenzione"), question,
+                                    QStringLiteral("S\u00EC"), QStringLiteral("No"))
+        == 1;
+}
+
 bool isMp3File(const QFileInfo &info)
 {
     return info.isFile() && info.fileName().endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive);
@@ -276,24 +284,15 @@ void MainWindow::on_pushButton_3_clicked()
 
 void MainWindow::on_pushButton_4_clicked()
 {
-    const QString title = QStringLiteral("Attenzione");
-    const QString yes = QStringLiteral("S\u00EC");
-    const QString no = QStringLiteral("No");
     if (state.fileList.size() > 99
-        && QMessageBox::information(this, title,
-                                    QStringLiteral("Attenzione, pi\u00F9 di 100 file selezionati.\n"
-                                                   "L'operazione potrebbe richiedere diversi "
-                                                   "minuti.\n Proseguire ugualmente?"),
-                                    yes, no, QString(), 0, -1)
-            == 1) {
+        && declined(this, QStringLiteral("Attenzione, pi\u00F9 di 100 file selezionati.\n"
+                                         "L'operazione potrebbe richiedere diversi minuti.\n"
+                                         " Proseguire ugualmente?"))) {
         return;
     }
-    if (QMessageBox::information(this, title,
-                                 QStringLiteral("Attenzione: I file con lo stesso nome presenti "
-                                                "nel percorso di destinazione verranno "
-                                                "sovrascritti.\nProseguire ugualmente?"),
-                                 yes, no, QString(), 0, -1)
-        == 1) {
+    if (declined(this, QStringLiteral("Attenzione: I file con lo stesso nome presenti nel "
+                                      "percorso di destinazione verranno sovrascritti.\n"
+                                      "Proseguire ugualmente?"))) {
         return;
     }
 
