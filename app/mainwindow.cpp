@@ -134,8 +134,8 @@ void MainWindow::resetState()
     ui->label->setText(QStringLiteral("Nessun percorso selezionato"));
     ui->label_2->setText(QStringLiteral("Nessun percorso di destinazione selezionato"));
     ui->label_Bar->setText(QString());
+    // The form's range is 0 to 100; a run that made the bar busy has given it back by its end.
     ui->progressBar->setValue(0);
-    ui->progressBar->setMaximum(100);
     ui->pushButton->setEnabled(true);
     ui->pushButton_2->setEnabled(true);
     ui->pushButton_3->setEnabled(false);

@@ -12,7 +12,7 @@ enum Version { Mpeg25 = 0, Reserved = 1, Mpeg2 = 2, Mpeg1 = 3 };
 
 // kbit/s by bitrate index; index 0 ("free format") holds 0 and index 15 holds -1.
 // Columns: MPEG-1 Layer I, II, III; MPEG-2 (lower sampling frequencies) Layer I, Layers II/III.
-const int bitrates[5][16] = {
+const int bitrates[][16] = {
     { 0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, -1 },
     { 0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, -1 },
     { 0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, -1 },
