@@ -190,16 +190,17 @@ void TestWindow::steps_data()
                                        "save|111000|%/three/3.mp3|%/out/3.mp3|";
     QTest::newRow("destination-cancelled") << "folder next next|%/three %/out cancel|destination "
                                               "destination|111000|%/three|%/out|";
-    QTest::newRow("file-itself") << "file next|%/three/3.mp3 %/three/3.mp3 &Yes OK|same|111000|"
-                                    "%/three/3.mp3||";
-    QTest::newRow("file-by-hard-link") << "file next|%/three/3.mp3 %/links/hard-link &Yes OK|"
-                                          "same|111000|%/three/3.mp3||";
-    QTest::newRow("file-by-symlink") << "file next|%/three/3.mp3 %/links/file-symlink &Yes OK|"
-                                        "same|111000|%/three/3.mp3||";
-    QTest::newRow("folder-itself") << "folder next|%/three %/three OK|destination same|111000|"
-                                      "%/three||";
-    QTest::newRow("folder-by-symlink") << "folder next|%/three %/links/folder-symlink OK|"
-                                          "destination same|111000|%/three||";
+    // A destination is accepted first, so each refusal must turn INIZIA off again.
+    QTest::newRow("file-itself") << "file next next|%/three/3.mp3 %/out/3.mp3 %/three/3.mp3 &Yes "
+                                    "OK|same|111000|%/three/3.mp3|%/out/3.mp3|";
+    QTest::newRow("file-by-hard-link") << "file next next|%/three/3.mp3 %/out/3.mp3 "
+        "%/links/hard-link &Yes OK|same|111000|%/three/3.mp3|%/out/3.mp3|";
+    QTest::newRow("file-by-symlink") << "file next next|%/three/3.mp3 %/out/3.mp3 "
+        "%/links/file-symlink &Yes OK|same|111000|%/three/3.mp3|%/out/3.mp3|";
+    QTest::newRow("folder-itself") << "folder next next|%/three %/out %/three OK|destination "
+                                      "same|111000|%/three|%/out|";
+    QTest::newRow("folder-by-symlink") << "folder next next|%/three %/out %/links/folder-symlink "
+                                          "OK|destination same|111000|%/three|%/out|";
     QTest::newRow("99-files-no-to-overwrite") << "folder next start|%/many %/out No|destination "
                                                  "overwrite|111100|%/many|%/out|";
     QTest::newRow("100-files-no-to-many") << "folder file next start|%/many %/three/3.mp3 "
