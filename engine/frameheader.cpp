@@ -96,11 +96,9 @@ int probeFrameHeader(const QByteArray &content)
 
 int probeFile(const QString &path)
 {
-    if (!QFileInfo(path).isFile()) {
-        return -1;
-    }
+    // A FIFO or a device would block or never end: only regular files are opened.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
         return -1;
     }
     return probeFrameHeader(file.read(probeWindowBytes));

@@ -48,6 +48,7 @@ private slots:
     void probe();
     void rebuild_data();
     void rebuild();
+    void probeFile();
     void marker_data();
     void marker();
     void job_data();
@@ -139,6 +140,15 @@ void TestEngine::rebuild()
     QFETCH(QByteArray, expected);
 
     QCOMPARE(rebuildOutput(encoded, scanTags(ExactBuffer(source).view())), expected);
+}
+
+void TestEngine::probeFile()
+{
+    QTemporaryDir directory;
+    QVERIFY(writeFile(directory.filePath("good.mp3"), sample("good.mp3")));
+    QCOMPARE(::probeFile(directory.filePath("good.mp3")), 128);
+    QCOMPARE(::probeFile(directory.filePath("missing.mp3")), -1);
+    QCOMPARE(::probeFile(directory.path()), -1);
 }
 
 void TestEngine::marker_data()

@@ -295,6 +295,7 @@ void TestWindow::folderRun()
     qputenv("TUNEWRIGHT_JOBS", jobs);
 
     MainWindow window;
+    QCOMPARE(window.grab().toImage().pixelColor(0, 0), QColor(51, 51, 51)); // the background
     QStringList texts;
     QSet<QString> bars;
     const auto record = [&] {
