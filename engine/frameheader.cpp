@@ -20,7 +20,7 @@ const int bitrates[][16] = {
     { 0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, -1 },
 };
 
-// Hz by sample-rate index for MPEG-1; MPEG-2 halves them, MPEG-2.5 quarters them.
+// Hz by sample-rate index for MPEG-1.
 const int sampleRates[4] = { 44100, 48000, 32000, 0 };
 
 unsigned byteAt(const QByteArray &content, int offset)
@@ -75,11 +75,11 @@ int probeFrameHeader(const QByteArray &content)
     } else if (version == Mpeg2) {
         bitrate = bitrates[layer == 3 ? 3 : 4][bitrateIndex];
     }
+    // MPEG-2 halves the rates. MPEG-2.5 would quarter them, but it has no bitrate here, so
+    // its rate never decides.
     int sampleRate = sampleRates[sampleRateIndex];
     if (version == Mpeg2) {
         sampleRate >>= 1;
-    } else if (version == Mpeg25) {
-        sampleRate >>= 2;
     }
 
     if (sampleRate == 0) {
