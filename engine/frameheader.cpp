@@ -75,20 +75,15 @@ int probeFrameHeader(const QByteArray &content)
     } else if (version == Mpeg2) {
         bitrate = bitrates[layer == 3 ? 3 : 4][bitrateIndex];
     }
-    // MPEG-2 halves the rates. MPEG-2.5 would quarter them, but it has no bitrate here, so
-    // its rate never decides.
-    int sampleRate = sampleRates[sampleRateIndex];
-    if (version == Mpeg2) {
-        sampleRate >>= 1;
-    }
-
+    const int sampleRate = sampleRates[sampleRateIndex];
     if (sampleRate == 0) {
         return -2;
     }
     if (bitrate < 64) {
         return -3;
     }
-    if (sampleRate == 44100 || sampleRate == 48000) {
+    // MPEG-2 and 2.5 halve and quarter these rates, so only MPEG-1 reaches 44.1 or 48 kHz.
+    if (version == Mpeg1 && (sampleRate == 44100 || sampleRate == 48000)) {
         return bitrate;
     }
     return -4;
