@@ -121,17 +121,18 @@ ProgramRun timeProgram(MainWindow &window, const QString &source, const QString 
 {
     qputenv("TUNEWRIGHT_JOBS", QByteArray::number(jobs));
     window.resetState();
-    DialogDriver driver;
-    driver.answer(source + ' ' + output);
+    DialogDriver driver(source + ' ' + output + QString::fromUtf8(" S\xC3\xAC"));
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_2"), Qt::LeftButton);
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_3"), Qt::LeftButton);
     ProgramRun run;
     QElapsedTimer timer;
     double cpuBefore = 0;
-    driver.answer(QString::fromUtf8("S\xC3\xAC"), [&] {
-        timer.start();
-        cpuBefore = cpuSeconds();
-    });
+    driver.before = [&](int index) {
+        if (index == 2) { // the question before the run starts
+            timer.start();
+            cpuBefore = cpuSeconds();
+        }
+    };
     // Waiting on the run's own end signal, not polling, so the wait adds no CPU of its own.
     QSignalSpy finished(window.findChild<RunController *>(), &RunController::finished);
     QTest::mouseClick(window.findChild<QPushButton *>("pushButton_4"), Qt::LeftButton);

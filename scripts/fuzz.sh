@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (AddressSanitizer and UndefinedBehaviorSanitizer on)
-# and runs each for SECONDS (default 60), side by side, starting from the committed seeds.
+# Builds the libFuzzer target with clang (AddressSanitizer and UndefinedBehaviorSanitizer on)
+# and runs it for SECONDS (default 60), starting from the committed seeds.
 # Usage: scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,20 +12,9 @@ CC=clang CXX=clang++ build_tree build-fuzz -DTUNEWRIGHT_FUZZ=ON -DBUILD_TESTING=
 
 export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-pids=()
-for target in frameheader markers; do
-    work=build-fuzz/corpus/$target
-    mkdir -p "$work"
-    build-fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" -print_final_stats=1 \
-        "$work" "tests/fuzz/corpus/$target" > "build-fuzz/fuzz_$target.log" 2>&1 &
-    pids+=($!)
-done
-status=0
-for i in "${!pids[@]}"; do
-    wait "${pids[$i]}" || status=1
-done
-for target in frameheader markers; do
-    echo "== fuzz_$target: $(grep -E '^#[0-9]+.*DONE' "build-fuzz/fuzz_$target.log" | tail -n 1)"
-    grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' "build-fuzz/fuzz_$target.log" || true
-done
-exit $status
+mkdir -p build-fuzz/corpus
+build-fuzz/tests/fuzz/fuzz_bytes -max_total_time="$seconds" -print_final_stats=1 \
+    build-fuzz/corpus tests/fuzz/corpus > build-fuzz/fuzz_bytes.log 2>&1 || status=$?
+echo "== fuzz_bytes: $(grep -E '^#[0-9]+.*DONE' build-fuzz/fuzz_bytes.log | tail -n 1)"
+grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' build-fuzz/fuzz_bytes.log || true
+exit "${status:-0}"

@@ -2,9 +2,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
+#include <QDialog>
 #include <QFile>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
@@ -50,74 +49,56 @@ QByteArray lameOutput(const QString &source)
 
 QByteArray lyricsAndTag()
 {
-    const QByteArray lyrics = QByteArrayLiteral("LYRICSBEGININD0000211LYR00007la \xE8\0\xFF"
-                                                "000033LYRICS200");
-    return lyrics + "TAGCanzone \xE8" + QByteArray(111, '\0') + "2026\xFF";
+    return QByteArrayLiteral("LYRICSBEGININD0000211LYR00007la \xE8\0\xFF" "000033LYRICS200"
+                             "TAGCanzone \xE8") + QByteArray(111, '\0') + "2026\xFF";
 }
 
-bool makeLink(const QString &kind, const QString &target, const QString &link)
+bool makeLink(bool hard, const QString &target, const QString &link)
 {
-    const auto path = [](const QString &name) { return std::filesystem::u8path(name.toStdString()); };
+    const auto from = std::filesystem::u8path(target.toStdString());
+    const auto to = std::filesystem::u8path(link.toStdString());
     std::error_code code;
-    if (kind == QLatin1String("hardlink")) {
-        std::filesystem::create_hard_link(path(target), path(link), code);
-        return !code;
+    if (hard) {
+        std::filesystem::create_hard_link(from, to, code);
+    } else {
+        std::filesystem::create_symlink(from, to, code);
     }
-#ifdef Q_OS_WIN
-    // MinGW's library makes no symbolic links; Windows does, for an administrator or in
-    // developer mode. Wine 8 reports success and makes none, hence the check that it is there.
-    const DWORD flags = (QFileInfo(target).isDir() ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0)
-        | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
-    CreateSymbolicLinkW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(link).utf16()),
-                        reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(target).utf16()), flags);
-    return QFileInfo(link).isSymLink();
-#else
-    std::filesystem::create_symlink(path(target), path(link), code);
     return !code;
-#endif
 }
 
 bool processRunning(qint64 pid)
 {
 #ifdef Q_OS_WIN
-    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
-    DWORD code = 0;
-    const bool running = process && GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
-    if (process) {
-        CloseHandle(process);
-    }
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid));
+    const bool running = process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
     return running;
 #else
     return kill(pid_t(pid), 0) == 0;
 #endif
 }
 
-namespace {
-
-void act(QWidget *dialog, const QString &answer)
+static void answerDialog(QWidget *dialog, const QString &answer)
 {
-    auto *box = qobject_cast<QMessageBox *>(dialog);
-    if (answer == QLatin1String("cancel")) {
-        qobject_cast<QDialog *>(dialog)->reject();
-    } else if (answer == QLatin1String("Return")) {
-        QTest::keyClick(dialog, Qt::Key_Return); // the default button
-    } else if (answer.contains(QLatin1Char('/'))) {
+    if (answer.contains(QLatin1Char('/'))) {
         // The whole path at once: typed key by key, the completer could take the Return.
         auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         edit->setText(answer);
         QTest::keyClick(edit, Qt::Key_Return);
-    } else if (box) {
-        for (QAbstractButton *button : box->buttons()) {
-            if (button->text() == answer) {
-                button->click();
-            }
+    } else if (answer == QLatin1String("Return")) {
+        QTest::keyClick(dialog, Qt::Key_Return);
+    } else if (answer == QLatin1String("cancel")) {
+        qobject_cast<QDialog *>(dialog)->reject();
+    }
+    for (QAbstractButton *button : dialog->findChildren<QAbstractButton *>()) {
+        if (button->text() == answer) {
+            button->click();
         }
     }
 }
 
-} // namespace
-
-DialogDriver::DialogDriver()
+DialogDriver::DialogDriver(const QString &answers)
+    : pending(answers.split(QLatin1Char(' '), Qt::SkipEmptyParts))
 {
     QObject::connect(&timer, &QTimer::timeout, [this] {
         QWidget *dialog = QApplication::activeModalWidget();
@@ -125,30 +106,19 @@ DialogDriver::DialogDriver()
             return;
         }
         lastAnswered = dialog;
-        auto *box = qobject_cast<QMessageBox *>(dialog);
+        const auto *box = qobject_cast<QMessageBox *>(dialog);
         seen << (box ? box->windowTitle() + QStringLiteral(": ") + box->text()
                      : dialog->windowTitle());
         const QString answer = pending.isEmpty() ? QStringLiteral("cancel") : pending.takeFirst();
-        const std::function<void()> before = befores.isEmpty() ? nullptr : befores.takeFirst();
-        // Act outside this slot: an answer that opens a further box would block it.
-        QTimer::singleShot(0, dialog, [dialog, answer, before] {
+        // Answered outside this slot: an answer that opens a further box would block it.
+        QTimer::singleShot(0, dialog, [this, dialog, answer, index = seen.size() - 1] {
             if (before) {
-                before();
+                before(index);
             }
-            act(dialog, answer);
+            answerDialog(dialog, answer);
         });
     });
     timer.start(20);
-}
-
-DialogDriver &DialogDriver::answer(const QString &answer, const std::function<void()> &before)
-{
-    pending << answer.split(QLatin1Char(' '));
-    while (befores.size() < pending.size() - 1) {
-        befores << nullptr;
-    }
-    befores << before;
-    return *this;
 }
 
 } // namespace Fixtures

@@ -21,28 +21,26 @@ QByteArray lameOutput(const QString &source);
 // A Lyrics3 v2.00 block and a 128-byte ID3v1 tag, with the bytes 0x00, 0xE8 and 0xFF in them.
 QByteArray lyricsAndTag();
 
-// Makes link a "symlink" or "hardlink" to target. Returns false where the system cannot: on
-// Windows only an administrator, or anyone in developer mode, makes symbolic links.
-bool makeLink(const QString &kind, const QString &target, const QString &link);
+// False where the system makes no such link (MinGW's library makes no symbolic links).
+bool makeLink(bool hard, const QString &target, const QString &link);
 
 bool processRunning(qint64 pid);
 
-// Answers modal dialogs in the order they open, as a person would, and records each one as
+// Answers modal dialogs in the order they open, as a person would, and records each as
 // "title: text" (a file dialog as its caption). An answer is a path to type (it holds a "/"),
-// "cancel", "Return" (the default button) or a button's text; before, if given, runs just
-// before it is given. A dialog nobody expected is recorded and closed.
+// "cancel", "Return" (the default button) or a button's text; a dialog nobody expected is
+// cancelled. before(n), if set, runs just before dialog n (from 0) is answered.
 class DialogDriver
 {
 public:
-    DialogDriver();
-    DialogDriver &answer(const QString &answer, const std::function<void()> &before = {});
+    explicit DialogDriver(const QString &answers);
     QStringList seen;
     QStringList pending;
+    std::function<void(int)> before;
 
 private:
     QTimer timer;
     QPointer<QWidget> lastAnswered;
-    QList<std::function<void()>> befores;
 };
 
 } // namespace Fixtures

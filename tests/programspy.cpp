@@ -1,9 +1,7 @@
-// Linked with the program's real main(), which takes the source from the command line. Once the
-// window shows, the spy picks TUNEWRIGHT_TEST_DESTINATION through the dialog and starts the run.
-// When TUNEWRIGHT_TEST_ENCODERS stand-in encoders have reported in STANDIN_PID_DIR, or with no
-// count when the run has ended, it prints the window flags, the family a button's font resolved
-// to and the progress text on stdout, and presses "X".
-
+// Linked with the program's real main(). Once its event loop runs, the spy picks
+// TUNEWRIGHT_TEST_DESTINATION and starts the run. When TUNEWRIGHT_TEST_ENCODERS stand-in encoders
+// have left their process id in STANDIN_PID_DIR (with no count: when the run has ended), it prints
+// the window flags, the family a button's font resolved to and the progress text, and presses "X".
 #include "fixtures.h"
 
 #include <QApplication>
@@ -11,19 +9,16 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
-#include <QTimer>
 
 #include <cstdio>
 
-namespace {
-
-void runAndQuit(QMainWindow *window)
+static void runAndQuit(QMainWindow *window)
 {
-    auto button = [window](const char *name) { return window->findChild<QPushButton *>(name); };
-    auto *driver = new Fixtures::DialogDriver;
-    driver->answer(qEnvironmentVariable("TUNEWRIGHT_TEST_DESTINATION"));
-    driver->answer(QString::fromUtf8("S\xC3\xAC"));
-    button("pushButton_3")->click();
+    const auto button = [window](const char *name) {
+        return window->findChild<QPushButton *>(name);
+    };
+    new Fixtures::DialogDriver(qEnvironmentVariable("TUNEWRIGHT_TEST_DESTINATION")
+                               + QString::fromUtf8(" S\xC3\xAC"));
     auto *poll = new QTimer(window);
     QObject::connect(poll, &QTimer::timeout, window, [window, button] {
         const int encoders = qEnvironmentVariableIntValue("TUNEWRIGHT_TEST_ENCODERS");
@@ -38,30 +33,19 @@ void runAndQuit(QMainWindow *window)
         }
     });
     poll->start(10);
+    button("pushButton_3")->click();
     QTimer::singleShot(0, window, [button] { button("pushButton_4")->click(); });
 }
 
-class ShowSpy : public QObject
+static void installSpy()
 {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        auto *window = qobject_cast<QMainWindow *>(watched);
-        if (window && event->type() == QEvent::Show) {
-            QTimer::singleShot(0, window, [window] { runAndQuit(window); });
+    QMetaObject::invokeMethod(qApp, [] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *window = qobject_cast<QMainWindow *>(widget)) {
+                runAndQuit(window);
+            }
         }
-        return false;
-    }
-};
-
-void installSpy()
-{
-    qApp->installEventFilter(new ShowSpy(qApp));
+    }, Qt::QueuedConnection);
 }
-
-} // namespace
 
 Q_COREAPP_STARTUP_FUNCTION(installSpy)

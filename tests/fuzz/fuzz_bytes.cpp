@@ -1,6 +1,7 @@
-// The tag scan and the rebuild on any content: the scan must stay inside the content, take its
-// pieces byte for byte from where its positions say, and the rebuild must lose nothing.
-
+// The byte functions on any content (libFuzzer's buffer has exactly the input's size, so a read
+// past it is caught): the probe answers only with one of its codes, the scan takes its pieces byte
+// for byte from where its positions say, and the rebuild loses nothing.
+#include "frameheader.h"
 #include "rebuild.h"
 #include "tagscan.h"
 
@@ -11,6 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray content = QByteArray::fromRawData(reinterpret_cast<const char *>(data),
                                                        static_cast<int>(size));
+    const int offset = findFrameSync(content);
+    const int probed = probeFrameHeader(content);
+    const bool probeKnown = probed == -2 || probed == -3 || probed == -4 || probed >= 64;
     const TagScan scan = scanTags(content);
     const bool lyricsInPlace = scan.lyricsPos == 1
         || (content.mid(scan.lyricsPos, 6) == "LYRICS"
@@ -19,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                         : scan.tagTail.isEmpty() && scan.tagPos == 1;
     const QByteArray audio("\xFF\xFB\x90\x00", 4);
     const QByteArray rebuilt = rebuildOutput(audio, scan);
-    if (!lyricsInPlace || !tagInPlace || !rebuilt.contains(audio)
+    if (offset > 2303 || (offset < 0) != (probed == -1) || !(probed == -1 || probeKnown)
+        || !lyricsInPlace || !tagInPlace || !rebuilt.contains(audio)
         || rebuilt.size() != audio.size() + scan.lyricsBlock.size() + scan.tagTail.size()) {
         std::abort();
     }
