@@ -1,22 +1,9 @@
 #include "fixtures.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QDialog>
-#include <QFile>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
+#include <QtWidgets>
 
 #include <filesystem>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <csignal>
-#endif
 
 namespace Fixtures {
 
@@ -64,18 +51,6 @@ bool makeLink(bool hard, const QString &target, const QString &link)
         std::filesystem::create_symlink(from, to, code);
     }
     return !code;
-}
-
-bool processRunning(qint64 pid)
-{
-#ifdef Q_OS_WIN
-    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid));
-    const bool running = process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
-#else
-    return kill(pid_t(pid), 0) == 0;
-#endif
 }
 
 static void answerDialog(QWidget *dialog, const QString &answer)

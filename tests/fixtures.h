@@ -24,8 +24,6 @@ QByteArray lyricsAndTag();
 // False where the system makes no such link (MinGW's library makes no symbolic links).
 bool makeLink(bool hard, const QString &target, const QString &link);
 
-bool processRunning(qint64 pid);
-
 // Answers modal dialogs in the order they open, as a person would, and records each as
 // "title: text" (a file dialog as its caption). An answer is a path to type (it holds a "/"),
 // "cancel", "Return" (the default button) or a button's text; a dialog nobody expected is

@@ -1,6 +1,6 @@
 // Linked with the program's real main(). Once its event loop runs, the spy picks
 // TUNEWRIGHT_TEST_DESTINATION and starts the run. When TUNEWRIGHT_TEST_ENCODERS stand-in encoders
-// have left their process id in STANDIN_PID_DIR (with no count: when the run has ended), it prints
+// hold their lock files in STANDIN_LOCK_DIR (with no count: when the run has ended), it prints
 // the window flags, the family a button's font resolved to and the progress text, and presses "X".
 #include "fixtures.h"
 
@@ -22,8 +22,8 @@ static void runAndQuit(QMainWindow *window)
     auto *poll = new QTimer(window);
     QObject::connect(poll, &QTimer::timeout, window, [window, button] {
         const int encoders = qEnvironmentVariableIntValue("TUNEWRIGHT_TEST_ENCODERS");
-        const QDir pids(qEnvironmentVariable("STANDIN_PID_DIR"));
-        if (encoders > 0 ? pids.entryList(QDir::Files).size() >= encoders
+        const QDir locks(qEnvironmentVariable("STANDIN_LOCK_DIR"));
+        if (encoders > 0 ? locks.entryList(QDir::Files).size() >= encoders
                          : button("pushButton_6")->isEnabled()) {
             std::printf("0x%x %s %s\n", unsigned(window->windowFlags()),
                         qPrintable(QFontInfo(button("pushButton")->font()).family()),

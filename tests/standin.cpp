@@ -2,11 +2,13 @@
 // does with the output, its last argument:
 //   fragment, crash - writes a few bytes there, then ends with code 1, or aborts
 //   rmdir, nothing  - deletes the output's folder, or writes nothing; ends with code 0
-//   slow            - leaves its process id as a file name in STANDIN_PID_DIR, then sleeps
+//   slow            - holds a lock file in STANDIN_LOCK_DIR, which records its process id, and
+//                     sleeps
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QThread>
 
 #include <cstdlib>
@@ -17,8 +19,9 @@ int main(int argc, char *argv[])
     const QString output = QCoreApplication::arguments().constLast();
     const QByteArray mode = qgetenv("STANDIN_MODE");
     if (mode == "slow") {
-        QFile(qEnvironmentVariable("STANDIN_PID_DIR") + QLatin1Char('/')
-              + QString::number(QCoreApplication::applicationPid())).open(QIODevice::WriteOnly);
+        QLockFile lock(qEnvironmentVariable("STANDIN_LOCK_DIR") + QLatin1Char('/')
+                       + QString::number(QCoreApplication::applicationPid()));
+        lock.lock();
         QThread::sleep(600);
     } else if (mode == "rmdir") {
         QFileInfo(output).dir().removeRecursively();

@@ -147,100 +147,100 @@ private slots:
         QCOMPARE(::probeFile(directory.path()), -1);
     }
 
-    void job_data();
-    void job();
-};
+    void job_data()
+    {
+        // The encoder (lame, missing or a stand-in's mode), how src/song.mp3 is made, what
+        // out/song.mp3 is before the job, and how the job ends.
+        QTest::addColumn<QString>("row");
+        QTest::newRow("converts") << "lame mp3 none converted";
+        QTest::newRow("replaces-an-output") << "lame mp3 file converted";
+        QTest::newRow("replaces-a-link-not-its-target") << "lame mp3 symlink-elsewhere converted";
+        QTest::newRow("lyrics-in-front") << "lame lyrics-first none converted";
+        QTest::newRow("encoder-missing") << "missing mp3 file failed";
+        QTest::newRow("exit-1-after-a-fragment") << "fragment mp3 file failed";
+        QTest::newRow("crash-after-a-fragment") << "crash mp3 file failed";
+        QTest::newRow("destination-deleted") << "rmdir mp3 none failed";
+        QTest::newRow("exit-0-writing-nothing") << "nothing mp3 file failed";
+        QTest::newRow("encoder-rejects-it") << "lame text file failed";
+        QTest::newRow("output-name-is-a-folder") << "lame mp3 folder failed";
+        QTest::newRow("empty-source") << "lame empty file refused";
+        QTest::newRow("missing-source") << "lame missing file refused";
+        QTest::newRow("source-of-2-gib") << "lame huge file refused";
+        QTest::newRow("output-folder-missing") << "lame mp3 no-folder refused";
+        QTest::newRow("fifo-source") << "lame fifo file refused";
+        QTest::newRow("source-links-to-a-device") << "lame device file refused";
+        QTest::newRow("output-hard-link-of-source") << "lame mp3 hardlink refused";
+        QTest::newRow("output-symlink-to-source") << "lame mp3 symlink refused";
+    }
 
-void TestEngine::job_data()
-{
-    // The encoder (lame, missing or a stand-in's mode), how src/song.mp3 is made, what
-    // out/song.mp3 is before the job, and how the job ends.
-    QTest::addColumn<QString>("row");
-    QTest::newRow("converts") << "lame mp3 none converted";
-    QTest::newRow("replaces-an-output") << "lame mp3 file converted";
-    QTest::newRow("replaces-a-link-not-its-target") << "lame mp3 symlink-elsewhere converted";
-    QTest::newRow("lyrics-in-front") << "lame lyrics-first none converted";
-    QTest::newRow("encoder-missing") << "missing mp3 file failed";
-    QTest::newRow("exit-1-after-a-fragment") << "fragment mp3 file failed";
-    QTest::newRow("crash-after-a-fragment") << "crash mp3 file failed";
-    QTest::newRow("destination-deleted") << "rmdir mp3 none failed";
-    QTest::newRow("exit-0-writing-nothing") << "nothing mp3 file failed";
-    QTest::newRow("encoder-rejects-it") << "lame text file failed";
-    QTest::newRow("output-name-is-a-folder") << "lame mp3 folder failed";
-    QTest::newRow("empty-source") << "lame empty file refused";
-    QTest::newRow("missing-source") << "lame missing file refused";
-    QTest::newRow("source-of-2-gib") << "lame huge file refused";
-    QTest::newRow("output-folder-missing") << "lame mp3 no-folder refused";
-    QTest::newRow("fifo-source") << "lame fifo file refused";
-    QTest::newRow("source-links-to-a-device") << "lame device file refused";
-    QTest::newRow("output-hard-link-of-source") << "lame mp3 hardlink refused";
-    QTest::newRow("output-symlink-to-source") << "lame mp3 symlink refused";
-}
-
-void TestEngine::job()
-{
-    QFETCH(QString, row);
-    const QStringList part = row.split(' ');
-    QTemporaryDir directory;
-    const QString source = directory.filePath("song.mp3");
-    const QString output = directory.filePath("out/song.mp3");
-    const QString elsewhere = directory.filePath("elsewhere");
-    QVERIFY(QDir(directory.path()).mkdir("out") && writeFile(elsewhere, "another file"));
-    const QByteArray tail = lyricsAndTag();
-    const int lyricsSize = tail.indexOf("LYRICS200") + 9;
-    const QMap<QString, QByteArray> sources = {
-        { "mp3", sample("low.mp3") + tail }, { "text", QByteArray(5000, 'x') }, { "empty", "" },
-        { "lyrics-first", tail.left(lyricsSize) + sample("low.mp3") + tail.mid(lyricsSize) } };
-    if (sources.contains(part[1])) {
-        QVERIFY(writeFile(source, sources[part[1]]));
-    } else if (part[1] == "huge") {
-        QFile huge(source); // sparse: no disk space, and it must not be read
-        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(1) << 31));
-    } else if (part[1] != "missing") {
+    void job()
+    {
+        QFETCH(QString, row);
+        const QStringList part = row.split(' ');
+        QTemporaryDir directory;
+        const QString source = directory.filePath("song.mp3");
+        const QString output = directory.filePath("out/song.mp3");
+        const QString elsewhere = directory.filePath("elsewhere");
+        QVERIFY(QDir(directory.path()).mkdir("out") && writeFile(elsewhere, "another file"));
+        const QByteArray tail = lyricsAndTag();
+        const int lyricsSize = tail.indexOf("LYRICS200") + 9;
+        const QMap<QString, QByteArray> sources = {
+            { "mp3", sample("low.mp3") + tail }, { "text", QByteArray(5000, 'x') }, { "empty", "" },
+            { "lyrics-first", tail.left(lyricsSize) + sample("low.mp3") + tail.mid(lyricsSize) } };
+        if (sources.contains(part[1])) {
+            QVERIFY(writeFile(source, sources[part[1]]));
+        } else if (part[1] == "huge") {
+            QFile huge(source); // sparse: no disk space, and it must not be read
+            QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(1) << 31));
+        } else if (part[1] != "missing") {
 #ifdef Q_OS_WIN
-        QSKIP("Windows has no FIFOs or device files among ordinary files");
+            QSKIP("Windows has no FIFOs or device files among ordinary files");
 #else
-        QVERIFY(part[1] == "fifo" ? mkfifo(QFile::encodeName(source).constData(), 0600) == 0
-                                  : makeLink(false, "/dev/zero", source));
+            QVERIFY(part[1] == "fifo" ? mkfifo(QFile::encodeName(source).constData(), 0600) == 0
+                                      : makeLink(false, "/dev/zero", source));
 #endif
-    }
-    if (part[2] == "file") {
-        QVERIFY(writeFile(output, "an earlier output that must survive"));
-    } else if (part[2] == "no-folder" || part[2] == "folder") {
-        QVERIFY(QDir(directory.filePath("out")).removeRecursively());
-        QVERIFY(part[2] == "no-folder" || QDir(directory.path()).mkpath("out/song.mp3/inside"));
-    } else if (part[2] != "none"
-               && !makeLink(part[2] == "hardlink", part[2].endsWith("elsewhere") ? elsewhere
-                                                                                 : source, output)) {
-        QSKIP("This system makes no symbolic links");
-    }
-    const QByteArray outputBefore = readFile(output);
-    qputenv("STANDIN_MODE", part[0].toLatin1());
-    const QString program = part[0] == "lame" ? QCoreApplication::applicationDirPath() + "/lame.exe"
-        : part[0] == "missing"                ? directory.filePath("lame.exe")
-                                              : QStringLiteral(STANDIN_PROGRAM);
-    EncoderJob job(program, source, output);
-    QSignalSpy finished(&job, &EncoderJob::finished);
-    const bool started = job.start();
-    QVERIFY(!started || finished.wait(20000));
-    const bool converted = started && finished.first().first().toBool();
-    QCOMPARE(!started ? "refused" : converted ? "converted" : "failed", part[3]);
-    QVERIFY(!finished.wait(50) && finished.size() == int(started)); // ends once
+        }
+        if (part[2] == "file") {
+            QVERIFY(writeFile(output, "an earlier output that must survive"));
+        } else if (part[2] == "no-folder" || part[2] == "folder") {
+            QVERIFY(QDir(directory.filePath("out")).removeRecursively());
+            QVERIFY(part[2] == "no-folder" || QDir(directory.path()).mkpath("out/song.mp3/inside"));
+        } else if (part[2] != "none"
+                   && !makeLink(part[2] == "hardlink",
+                                part[2].endsWith("elsewhere") ? elsewhere : source, output)) {
+            QSKIP("This system makes no symbolic links");
+        }
+        const QByteArray outputBefore = readFile(output);
+        qputenv("STANDIN_MODE", part[0].toLatin1());
+        const QString lame = QCoreApplication::applicationDirPath() + "/lame.exe";
+        const QString program = part[0] == "lame" ? lame
+            : part[0] == "missing"                ? directory.filePath("lame.exe")
+                                                  : QStringLiteral(STANDIN_PROGRAM);
+        EncoderJob job(program, source, output);
+        QSignalSpy finished(&job, &EncoderJob::finished);
+        const bool started = job.start();
+        QVERIFY(!started || finished.wait(20000));
+        const bool converted = started && finished.first().first().toBool();
+        QCOMPARE(!started ? "refused" : converted ? "converted" : "failed", part[3]);
+        QVERIFY(!finished.wait(50) && finished.size() == int(started)); // ends once
 
-    QVERIFY(!sources.contains(part[1]) || readFile(source) == sources[part[1]]);
-    QCOMPARE(readFile(elsewhere), QByteArray("another file"));
-    // Nothing but the output is left: no temporary file.
-    const bool noFolder = part[0] == "rmdir" || part[2] == "no-folder";
-    QCOMPARE(QDir(directory.filePath("out")).entryList(QDir::AllEntries | QDir::Hidden
-                                                           | QDir::System | QDir::NoDotAndDotDot),
-             noFolder ? QStringList() : QStringList("song.mp3"));
-    const QByteArray audio = converted ? lameOutput(source) : QByteArray();
-    QVERIFY(!converted || !QFileInfo(output).isSymLink());
-    QVERIFY(readFile(output) == (!converted       ? outputBefore
-                                 : part[1] == "mp3" ? audio + tail
-                                                    : tail.left(lyricsSize) + audio
-                                                        + tail.mid(lyricsSize)));
-}
+        QVERIFY(!sources.contains(part[1]) || readFile(source) == sources[part[1]]);
+        QCOMPARE(readFile(elsewhere), QByteArray("another file"));
+        // Nothing but the output is left: no temporary file.
+        const bool noFolder = part[0] == "rmdir" || part[2] == "no-folder";
+        const QDir out(directory.filePath("out"));
+        const auto everything = QDir::AllEntries | QDir::Hidden | QDir::System;
+        QCOMPARE(out.entryList(everything | QDir::NoDotAndDotDot),
+                 noFolder ? QStringList() : QStringList("song.mp3"));
+        const QByteArray audio = converted ? lameOutput(source) : QByteArray();
+        QVERIFY(!converted || !QFileInfo(output).isSymLink());
+        QVERIFY(readFile(output) == (!converted       ? outputBefore
+                                     : part[1] == "mp3" ? audio + tail
+                                                        : tail.left(lyricsSize) + audio
+                                                            + tail.mid(lyricsSize)));
+    }
+
+};
 
 QTEST_GUILESS_MAIN(TestEngine)
 #include "tst_engine.moc"
