@@ -22,9 +22,13 @@ static void runAndQuit(QMainWindow *window)
     auto *poll = new QTimer(window);
     QObject::connect(poll, &QTimer::timeout, window, [window, button] {
         const int encoders = qEnvironmentVariableIntValue("TUNEWRIGHT_TEST_ENCODERS");
+        // A lock file is complete once it has content: the process id comes after the create.
         const QDir locks(qEnvironmentVariable("STANDIN_LOCK_DIR"));
-        if (encoders > 0 ? locks.entryList(QDir::Files).size() >= encoders
-                         : button("pushButton_6")->isEnabled()) {
+        int locked = 0;
+        for (const QFileInfo &lock : locks.entryInfoList(QDir::Files)) {
+            locked += lock.size() > 0;
+        }
+        if (encoders > 0 ? locked >= encoders : button("pushButton_6")->isEnabled()) {
             std::printf("0x%x %s %s\n", unsigned(window->windowFlags()),
                         qPrintable(QFontInfo(button("pushButton")->font()).family()),
                         qPrintable(window->findChild<QLabel *>("label_Bar")->text()));
