@@ -122,9 +122,6 @@ private slots:
         QTest::addColumn<int>("expected");
         QTest::newRow("one-byte-marker") << QByteArray("abcb") << QByteArray("b") << 2 << 3;
         QTest::newRow("ends-on-last-byte") << QByteArray("xTAG") << QByteArray("TAG") << 1 << 1;
-        QTest::newRow("from-past-it") << QByteArray("xTAG") << QByteArray("TAG") << 2 << -1;
-        QTest::newRow("from-negative") << QByteArray("TAG") << QByteArray("TAG") << -1 << -1;
-        QTest::newRow("empty-marker") << QByteArray("TAG") << QByteArray() << 0 << -1;
         QTest::newRow("first-byte-repeats") << QByteArray("TTTAG") << QByteArray("TAG") << 0 << 2;
         // QByteArray's terminating NUL would complete this marker if the search ran past the end.
         QTest::newRow("never-past-the-end") << QByteArray("xT") << QByteArray("T\0", 2) << 0 << -1;
@@ -168,7 +165,6 @@ private slots:
         QTest::newRow("source-of-2-gib") << "lame huge file refused";
         QTest::newRow("output-folder-missing") << "lame mp3 no-folder refused";
         QTest::newRow("fifo-source") << "lame fifo file refused";
-        QTest::newRow("source-links-to-a-device") << "lame device file refused";
         QTest::newRow("output-hard-link-of-source") << "lame mp3 hardlink refused";
         QTest::newRow("output-symlink-to-source") << "lame mp3 symlink refused";
     }
@@ -194,10 +190,9 @@ private slots:
             QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(1) << 31));
         } else if (part[1] != "missing") {
 #ifdef Q_OS_WIN
-            QSKIP("Windows has no FIFOs or device files among ordinary files");
+            QSKIP("Windows has no FIFOs");
 #else
-            QVERIFY(part[1] == "fifo" ? mkfifo(QFile::encodeName(source).constData(), 0600) == 0
-                                      : makeLink(false, "/dev/zero", source));
+            QVERIFY(mkfifo(QFile::encodeName(source).constData(), 0600) == 0);
 #endif
         }
         if (part[2] == "file") {
@@ -239,7 +234,6 @@ private slots:
                                                         : tail.left(lyricsSize) + audio
                                                             + tail.mid(lyricsSize)));
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestEngine)
