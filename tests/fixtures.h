@@ -21,7 +21,8 @@ QByteArray lameOutput(const QString &source);
 // A Lyrics3 v2.00 block and a 128-byte ID3v1 tag, with the bytes 0x00, 0xE8 and 0xFF in them.
 QByteArray lyricsAndTag();
 
-// False where the system makes no such link (MinGW's library makes no symbolic links).
+// Makes link a hard or a symbolic link to target; false where the system cannot (MinGW's
+// library makes no symbolic links).
 bool makeLink(bool hard, const QString &target, const QString &link);
 
 // Answers modal dialogs in the order they open, as a person would, and records each as
