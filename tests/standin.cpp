@@ -1,13 +1,11 @@
 // Stands in for lame.exe where the real encoder cannot fail on purpose. STANDIN_MODE says what it
 // does with the output, its last argument:
 //   fragment, crash - writes a few bytes there, then ends with code 1, or aborts
-//   rmdir, nothing  - deletes the output's folder, or writes nothing; ends with code 0
+//   nothing         - writes nothing and ends with code 0
 //   slow            - holds a lock file in STANDIN_LOCK_DIR, which records its process id, and
 //                     sleeps
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLockFile>
 #include <QThread>
 
@@ -23,8 +21,6 @@ int main(int argc, char *argv[])
                        + QString::number(QCoreApplication::applicationPid()));
         lock.lock();
         QThread::sleep(600);
-    } else if (mode == "rmdir") {
-        QFileInfo(output).dir().removeRecursively();
     } else if (mode != "nothing") {
         QFile file(output);
         if (file.open(QIODevice::WriteOnly)) {

@@ -109,8 +109,6 @@ private slots:
                                                          "dtf|111000|%/src/3.mp3||";
         QTest::newRow("save-cancelled") << "file next next|%/src/3.mp3 %/out/3.mp3 cancel|fss|"
                                            "111000|%/src/3.mp3|%/out/3.mp3|";
-        QTest::newRow("destination-cancelled") << "folder next next|%/src %/out cancel|dtt|111000|"
-                                                  "%/src|%/out|";
         // A destination is accepted first, so each refusal must turn INIZIA off again. The save
         // dialog asks before it replaces the existing link.
         QTest::newRow("file-by-hard-link") << "file next next|%/src/3.mp3 %/out/3.mp3 %/link "
