@@ -207,6 +207,7 @@ private slots:
             if (index == 3) {
                 QVERIFY(!drop(window, source)); // and no new source while a run goes on
                 QVERIFY(QTest::qWaitFor([&] { return QFile::exists(output + "/G.mp3"); }, 30000));
+            QVERIFY(view(window).at(4) != done); // and the run is not over while a box is up
             }
         };
         take(window, "folder next start");
