@@ -34,22 +34,11 @@ QByteArray lameOutput(const QString &source)
     return lame.waitForFinished(60000) && lame.exitCode() == 0 ? readFile(output) : QByteArray();
 }
 
-QByteArray lyricsAndTag()
+bool makeHardLink(const QString &target, const QString &link)
 {
-    return QByteArrayLiteral("LYRICSBEGININD0000211LYR00007la \xE8\0\xFF" "000033LYRICS200"
-                             "TAGCanzone \xE8") + QByteArray(111, '\0') + "2026\xFF";
-}
-
-bool makeLink(bool hard, const QString &target, const QString &link)
-{
-    const auto from = std::filesystem::u8path(target.toStdString());
-    const auto to = std::filesystem::u8path(link.toStdString());
     std::error_code code;
-    if (hard) {
-        std::filesystem::create_hard_link(from, to, code);
-    } else {
-        std::filesystem::create_symlink(from, to, code);
-    }
+    std::filesystem::create_hard_link(std::filesystem::u8path(target.toStdString()),
+                                      std::filesystem::u8path(link.toStdString()), code);
     return !code;
 }
 

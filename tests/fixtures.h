@@ -8,6 +8,10 @@
 
 namespace Fixtures {
 
+// A Lyrics3 v2.00 block and a 128-byte ID3v1 tag, with the bytes 0x00, 0xE8 and 0xFF in them.
+const QByteArray lyrics = QByteArrayLiteral("LYRICSBEGINLYR00005l\xE0\0\xFFx000025LYRICS200");
+const QByteArray tag = QByteArrayLiteral("TAG\0\xE8\xFF") + QByteArray(122, '\0');
+
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &bytes);
 
@@ -18,12 +22,7 @@ QByteArray sample(const char *name);
 // What the lame.exe beside the test writes for source with the program's arguments.
 QByteArray lameOutput(const QString &source);
 
-// A Lyrics3 v2.00 block and a 128-byte ID3v1 tag, with the bytes 0x00, 0xE8 and 0xFF in them.
-QByteArray lyricsAndTag();
-
-// Makes link a hard or a symbolic link to target; false where the system cannot (MinGW's
-// library makes no symbolic links).
-bool makeLink(bool hard, const QString &target, const QString &link);
+bool makeHardLink(const QString &target, const QString &link);
 
 // Answers modal dialogs in the order they open, as a person would, and records each as
 // "title: text" (a file dialog as its caption). An answer is a path to type (it holds a "/"),

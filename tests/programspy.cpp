@@ -1,13 +1,15 @@
 // Linked with the program's real main(). Once its event loop runs, the spy picks
 // TUNEWRIGHT_TEST_DESTINATION and starts the run. When TUNEWRIGHT_TEST_ENCODERS stand-in encoders
 // hold their lock files in STANDIN_LOCK_DIR (with no count: when the run has ended), it prints
-// the window flags, the family a button's font resolved to and the progress text, and presses "X".
+// the window flags, the family a button's font resolved to, the bar's maximum and the progress
+// text, and presses "X".
 #include "fixtures.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QMainWindow>
+#include <QProgressBar>
 #include <QPushButton>
 
 #include <cstdio>
@@ -29,8 +31,9 @@ static void runAndQuit(QMainWindow *window)
             locked += lock.size() > 0;
         }
         if (encoders > 0 ? locked >= encoders : button("pushButton_6")->isEnabled()) {
-            std::printf("0x%x %s %s\n", unsigned(window->windowFlags()),
+            std::printf("0x%x %s %d %s\n", unsigned(window->windowFlags()),
                         qPrintable(QFontInfo(button("pushButton")->font()).family()),
+                        window->findChild<QProgressBar *>()->maximum(),
                         qPrintable(window->findChild<QLabel *>("label_Bar")->text()));
             std::fflush(stdout);
             button("pushBtnQuit")->click();

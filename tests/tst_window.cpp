@@ -1,6 +1,7 @@
 #include "encoderjob.h"
 #include "fixtures.h"
 #include "mainwindow.h"
+#include "runcontroller.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -13,17 +14,16 @@ const QString done = "Operazione completata";
 const QString yes = QString::fromUtf8("S\xC3\xAC");
 
 // What a person sees: which of the six step buttons are on, the bar, the three texts.
-QStringList view(MainWindow &window)
+QString view(MainWindow &window)
 {
-    QString buttons;
-    const QRegularExpression steps("^pushButton");
-    for (const auto *button : window.findChildren<QPushButton *>(steps)) {
-        buttons += button->isEnabled() ? '1' : '0';
+    QString shown;
+    for (const auto *button : window.findChildren<QPushButton *>(QRegularExpression("^pushButton"))) {
+        shown += button->isEnabled() ? '1' : '0';
     }
     const auto *bar = window.findChild<QProgressBar *>();
-    QStringList shown = { buttons, QStringLiteral("%1 %2").arg(bar->value()).arg(bar->maximum()) };
+    shown += QStringLiteral(" %1/%2").arg(bar->value()).arg(bar->maximum());
     for (const char *name : { "label", "label_2", "label_Bar" }) {
-        shown << window.findChild<QLabel *>(name)->text();
+        shown += '|' + window.findChild<QLabel *>(name)->text();
     }
     return shown;
 }
@@ -40,7 +40,8 @@ bool drop(MainWindow &window, const QString &path)
 }
 
 // Takes the steps in turn: a button (file, folder, next, start, show, new), drop=PATH (taken),
-// drop-refused=PATH, open=PATH (as from the command line) or forget-destination. After "start",
+// drop-refused=PATH, open=PATH (as from the command line), jobs=N (TUNEWRIGHT_JOBS) or
+// forget-destination. After "start",
 // waits until the run has ended, or INIZIA is on again because the run was declined.
 void take(MainWindow &window, const QString &steps)
 {
@@ -52,6 +53,8 @@ void take(MainWindow &window, const QString &steps)
         } else if (step.startsWith("open=")) {
             window.openPath(step.mid(5));
             QCoreApplication::sendPostedEvents(); // shows a queued box, and waits for its answer
+        } else if (step.startsWith("jobs=")) {
+            qputenv("TUNEWRIGHT_JOBS", step.mid(5).toLatin1());
         } else if (step == "forget-destination") {
             window.workState().destDirName.clear(); // a state the buttons cannot reach
         } else {
@@ -59,7 +62,7 @@ void take(MainWindow &window, const QString &steps)
             QTest::mouseClick(window.findChild<QPushButton *>(name), Qt::LeftButton);
         }
         QVERIFY(step != "start" || QTest::qWaitFor([&] {
-            return view(window).at(4) == done || view(window).first().at(3) == '1'; }, 30000));
+            return view(window).endsWith(done) || view(window).at(3) == '1'; }, 30000));
     }
 }
 
@@ -76,58 +79,68 @@ private slots:
     void initTestCase()
     {
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordUrl");
-        // A folder where a run converts two files of three (one tagged), a hard link to one of
-        // them, a 99-file folder, a folder without MP3 files and one with a file that is no MP3.
+        // Listed by name without regard to case. A folder run converts b and G (tagged) and d;
+        // c (empty, refused before the encoder) and e (the encoder rejects it) fail; a and f are
+        // skipped. Beside it a 99-file folder and a folder without MP3 files.
+        sources = { { "a.MP3", sample("good.mp3") }, { "b.Mp3", sample("low.mp3") + lyrics + tag },
+                    { "c.mp3", "" }, { "d.mP3", sample("low.mp3") }, { "e.mp3", QByteArray(5000, 'x') },
+                    { "f.mp3", sample("good.mp3") }, { "G.mp3", sample("low.mp3") + lyrics + tag },
+                    { "song.mp3.bak", sample("low.mp3") }, { ".hidden.mp3", sample("low.mp3") } };
         const QString src = folder("src");
-        QVERIFY(writeFile(src + "/1.mp3", sample("low.mp3") + lyricsAndTag()));
-        QVERIFY(writeFile(src + "/2.mp3", sample("good.mp3")));
-        QVERIFY(writeFile(src + "/3.mp3", sample("low.mp3")));
-        QVERIFY(makeLink(true, src + "/3.mp3", directory.filePath("link")));
+        for (auto file = sources.cbegin(); file != sources.cend(); ++file) {
+            QVERIFY(writeFile(src + '/' + file.key(), file.value()));
+        }
+        QVERIFY(makeHardLink(directory.filePath("src/d.mP3"), directory.filePath("link")));
         const QString many = folder("many");
         for (int i = 0; i < 99; ++i) {
             QVERIFY(writeFile(many + QStringLiteral("/%1.mp3").arg(i), "x"));
         }
         folder("no-mp3");
-        QVERIFY(writeFile(folder("bad") + "/x.mp3", "not an MP3 at all"));
     }
 
     void steps_data()
     {
         // Steps | answers | the dialogs seen (f, d: the file and folder choosers; s, t: the save
         // and destination choosers; o, m, c: "Attenzione" on overwriting, many files, same
-        // path; e: "Errore") | the six buttons afterwards, with the bar's value after a colon if
-        // not 0 | the source and destination shown | files written under out/ and chosen/.
-        // % stands for the test's folder.
+        // path; e: "Errore") | the six buttons and the bar afterwards | the source and
+        // destination shown | the files started, as "i/n" | the files written under out/ and
+        // chosen/. % is the test's folder.
         QTest::addColumn<QString>("row");
-        QTest::newRow("single-file") << "file next start|%/src/1.mp3 %/out/1.mp3 Return|fso|"
-                                        "000011:100|%/src/1.mp3|%/out/1.mp3|out/1.mp3";
-        QTest::newRow("single-file-failing") << "file next start|%/bad/x.mp3 %/out/x.mp3 Return OK|"
-                                                "fsoe|000011:100|%/bad/x.mp3|%/out/x.mp3|";
+        QTest::newRow("single-file") << "file next start|%/src/b.Mp3 %/out/b.Mp3 Return|fso|"
+                                        "000011 100/100|%/src/b.Mp3|%/out/b.Mp3|1/1|out/b.Mp3";
+        QTest::newRow("single-file-failing") << "file next start|%/src/e.mp3 %/out/e.mp3 Return OK|"
+                                                "fsoe|000011 100/100|%/src/e.mp3|%/out/e.mp3|1/1|";
+        const QString run = "folder next start|%/src %/out " + yes + " OK OK|dtoee|";
+        const QString runThenNew = "folder next start new|%/src %/out " + yes + " OK OK|dtoee|";
+        const QString started = "|2/7 3/7 4/7 5/7 7/7|";
+        QTest::newRow("folder-one-at-a-time") << "jobs=1 " + run + "000011 100/100|%/src|%/out"
+                                                     + started + "out/G.mp3 out/b.Mp3 out/d.mP3";
+        QTest::newRow("folder-four-at-once-then-new") << "jobs=4 " + runThenNew
+            + "110000 0/100||" + started + "out/G.mp3 out/b.Mp3 out/d.mP3";
         QTest::newRow("nothing-picked") << "open=%/none.mp3 file folder folder|OK cancel cancel "
-                                           "%/no-mp3|efdd|110000|||";
-        QTest::newRow("new-source-after-destination") << "folder next file|%/src %/out %/src/3.mp3|"
-                                                         "dtf|111000|%/src/3.mp3||";
-        QTest::newRow("save-cancelled") << "file next next|%/src/3.mp3 %/out/3.mp3 cancel|fss|"
-                                           "111000|%/src/3.mp3|%/out/3.mp3|";
+                                           "%/no-mp3|efdd|110000 0/100||||";
+        QTest::newRow("new-source-after-destination") << "folder next file|%/src %/out %/src/d.mP3|"
+                                                         "dtf|111000 0/100|%/src/d.mP3|||";
+        QTest::newRow("save-cancelled") << "file next next|%/src/d.mP3 %/out/d.mP3 cancel|fss|"
+                                           "111000 0/100|%/src/d.mP3|%/out/d.mP3||";
         // A destination is accepted first, so each refusal must turn INIZIA off again. The save
         // dialog asks before it replaces the existing link.
-        QTest::newRow("file-by-hard-link") << "file next next|%/src/3.mp3 %/out/3.mp3 %/link "
-                                              "&Yes OK|fsssc|111000|%/src/3.mp3|%/out/3.mp3|";
-        QTest::newRow("folder-itself") << "folder next next|%/src %/out %/src OK|dttc|111000|%/src|"
-                                          "%/out|";
-        QTest::newRow("99-files-no-to-overwrite") << "folder next start|%/many %/out No|dto|111100|"
-                                                     "%/many|%/out|";
-        QTest::newRow("100-files-no-to-many") << "folder file next start|%/many %/src/3.mp3 "
-            "%/out/3.mp3 No|dfsm|111100|%/src/3.mp3|%/out/3.mp3|";
-        QTest::newRow("argument-folder") << "open=%/src|||111000|%/src||";
-        QTest::newRow("drops") << "drop-refused=%/link drop=%/src/3.mp3|||111000|%/src/3.mp3||";
+        QTest::newRow("file-by-hard-link") << "file next next|%/src/d.mP3 %/out/d.mP3 %/link &Yes "
+                                              "OK|fsssc|111000 0/100|%/src/d.mP3|%/out/d.mP3||";
+        QTest::newRow("folder-itself") << "folder next next|%/src %/out %/src OK|dttc|111000 0/100|"
+                                          "%/src|%/out||";
+        QTest::newRow("99-files-no-to-overwrite") << "folder next start|%/many %/out No|dto|"
+                                                     "111100 0/100|%/many|%/out||";
+        QTest::newRow("100-files-no-to-many") << "folder file next start|%/many %/src/d.mP3 "
+            "%/out/d.mP3 No|dfsm|111100 0/100|%/src/d.mP3|%/out/d.mP3||";
+        QTest::newRow("argument-folder") << "open=%/src|||111000 0/100|%/src|||";
+        QTest::newRow("drops") << "drop-refused=%/link drop=%/src/d.mP3|||111000 0/100|%/src/d.mP3|||";
         // Without a recorded destination folder, the run asks for one before the first file.
         const QString loop = "folder next forget-destination start|%/src %/out " + yes;
-        QTest::newRow("loop-chooser-cancelled") << loop + " cancel|dtot|000011|%/src|%/out|";
-        QTest::newRow("loop-chooser-source-refused") << loop + " %/src OK|dtotc|000011|%/src|"
-                                                               "%/out|";
-        QTest::newRow("loop-chooser-folder") << loop + " %/chosen|dtot|000011:100|%/src|%/out|"
-                                                       "chosen/1.mp3 chosen/3.mp3";
+        QTest::newRow("loop-chooser-source-refused") << loop + " %/src OK|dtotc|000011 0/100|"
+                                                               "%/src|%/out||";
+        QTest::newRow("loop-chooser-folder") << loop + " %/chosen OK OK|dtotee|000011 100/100|%/src|"
+            "%/out" + started + "chosen/G.mp3 chosen/b.Mp3 chosen/d.mP3";
     }
 
     void steps()
@@ -136,8 +149,19 @@ private slots:
         const QStringList column = row.replace('%', directory.path()).split('|');
         folder("out");
         folder("chosen");
+        qunsetenv("TUNEWRIGHT_JOBS");
         MainWindow window;
+        QCOMPARE(window.grab().toImage().pixelColor(0, 0), QColor(51, 51, 51)); // the background
+        QSignalSpy started(window.findChild<RunController *>(), &RunController::fileStarted);
         DialogDriver driver(column[1]);
+        // An "Errore" box during a run holds up neither the other files nor the end of the run.
+        driver.before = [&](int index) {
+            if (driver.seen[index].startsWith("Errore") && view(window).startsWith('0')) {
+                QVERIFY(!drop(window, directory.filePath("src"))); // no new source during a run
+                QVERIFY(QTest::qWaitFor([&] { return written(false) == column[7]; }, 30000));
+                QVERIFY(!view(window).endsWith(done));
+            }
+        };
         take(window, column[0]);
         QVERIFY(driver.pending.isEmpty());
         const QMap<QChar, QString> dialogs = {
@@ -148,89 +172,28 @@ private slots:
         for (int i = 0; i < column[2].size(); ++i) {
             QVERIFY2(driver.seen[i].contains(dialogs[column[2][i]]), qPrintable(driver.seen[i]));
         }
-        const QString source = column[4];
-        const QString destination = column[5];
-        const QString buttons = column[3].section(':', 0, 0);
-        const QString sourceKind = source.endsWith(".mp3") ? "del file: " : "dei file: ";
-        QCOMPARE(view(window), QStringList({
-            buttons, QString::number(column[3].section(':', 1).toInt()) + " 100",
-            source.isEmpty() ? "Nessun percorso selezionato"
-                             : "Percorso " + sourceKind + source
-                    + "\nClicca su CONTINUA per scegliere la cartella di destinazione",
-            destination.isEmpty() ? "Nessun percorso di destinazione selezionato"
-                                  : "Percorso del file di destinazione: " + destination
-                                        + "\nClicca su VAI per iniziare la conversione",
-            buttons.endsWith("11") ? done : "" }));
-        // Only a run that went to its end wrote, and only into the folder chosen for it.
-        QCOMPARE(written(directory.filePath("src"), { "out", "chosen" }), column[6]);
-    }
-
-    void folderRun_data()
-    {
-        QTest::addColumn<QByteArray>("jobs");
-        QTest::newRow("one-at-a-time") << QByteArray("1");
-        QTest::newRow("four-at-once") << QByteArray("4");
-    }
-
-    void folderRun()
-    {
-        QFETCH(QByteArray, jobs);
-        // Listed by name without regard to case. Converted: b and G (tagged), d; failing: c (empty,
-        // refused before the encoder) and e (the encoder rejects it); skipped: a and f.
-        const QString source = folder("mix");
-        const QString output = folder("mix-out");
-        const QMap<QString, QByteArray> files = {
-            { "a.MP3", sample("good.mp3") }, { "b.Mp3", sample("low.mp3") + lyricsAndTag() },
-            { "c.mp3", "" }, { "d.mP3", sample("low.mp3") }, { "e.mp3", QByteArray(5000, 'x') },
-            { "f.mp3", sample("good.mp3") }, { "G.mp3", sample("low.mp3") + lyricsAndTag() },
-            { "song.mp3.bak", sample("low.mp3") }, { ".hidden.mp3", sample("low.mp3") } };
-        for (auto file = files.cbegin(); file != files.cend(); ++file) {
-            QVERIFY(writeFile(source + '/' + file.key(), file.value()));
+        const QString source = column[4].isEmpty() ? "Nessun percorso selezionato"
+            : "Percorso " + QString(column[4].endsWith("mp3", Qt::CaseInsensitive) ? "del file: " : "dei file: ")
+                + column[4] + "\nClicca su CONTINUA per scegliere la cartella di destinazione";
+        const QString destination = column[5].isEmpty()
+            ? "Nessun percorso di destinazione selezionato"
+            : "Percorso del file di destinazione: " + column[5]
+                + "\nClicca su VAI per iniziare la conversione";
+        const QString end = column[3].startsWith("0000") ? done : "";
+        QCOMPARE(view(window), column[3] + '|' + source + '|' + destination + '|' + end);
+        QStringList positions;
+        for (const QList<QVariant> &file : qAsConst(started)) {
+            positions << file[0].toString() + '/' + file[1].toString();
         }
-        qputenv("TUNEWRIGHT_JOBS", jobs);
-        MainWindow window;
-        QCOMPARE(window.grab().toImage().pixelColor(0, 0), QColor(51, 51, 51)); // the background
-        QStringList texts;
-        QSet<QString> bars;
-        const auto record = [&] {
-            if (texts.isEmpty() || texts.last() != view(window).at(4)) {
-                texts << view(window).at(4);
-            }
-            bars << view(window).at(1);
-        };
-        QTimer watcher;
-        connect(&watcher, &QTimer::timeout, record);
-        watcher.start(5);
-        DialogDriver driver(source + ' ' + output + ' ' + yes + " OK OK");
-        // The first box must not hold up the other files: they are all done before it is answered.
-        driver.before = [&](int index) {
-            if (index == 3) {
-                QVERIFY(!drop(window, source)); // and no new source while a run goes on
-                QVERIFY(QTest::qWaitFor([&] { return QFile::exists(output + "/G.mp3"); }, 30000));
-            QVERIFY(view(window).at(4) != done); // and the run is not over while a box is up
-            }
-        };
-        take(window, "folder next start");
-        record();
-        const QString error = "Errore: Errore durante lo svolgimento dell'operazione, riprovare "
-                              "con file diversi\n" + source;
-        QCOMPARE(driver.seen.mid(3), QStringList({ error + "/c.mp3", error + "/e.mp3" }));
-        // A refused file's text gives way at once to the next file's, so it is never seen.
-        const QString progress = "Elaborazione dei file in corso: %1/7";
-        QVERIFY(jobs != "1" || texts == QStringList({ "", progress.arg(2), progress.arg(4),
-                                                      progress.arg(5), progress.arg(7), done }));
-        QCOMPARE(view(window).mid(0, 2), QStringList({ "000011", "100 100" }));
-        QVERIFY(bars.contains("0 0")); // busy while the encoders ran
-        QCOMPARE(written(source, { "mix-out" }), "mix-out/G.mp3 mix-out/b.Mp3 mix-out/d.mP3");
-        for (auto file = files.cbegin(); file != files.cend(); ++file) {
-            QVERIFY(readFile(source + '/' + file.key()) == file.value());
+        QCOMPARE(positions.join(' '), column[6]); // numbered in the whole listing
+        QVERIFY(!column[0].contains("show") || openedUrls.last() == QUrl::fromLocalFile(column[5]));
+        // Only a run that went to its end wrote, and only into the folder chosen for it.
+        QCOMPARE(written(true), column[7]);
+        for (auto file = sources.cbegin(); file != sources.cend(); ++file) {
+            QVERIFY(readFile(directory.filePath("src/") + file.key()) == file.value());
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(window.findChildren<EncoderJob *>().size(), 0); // every job deleted after its end
-        take(window, "show new");
-        QCOMPARE(openedUrls.last(), QUrl::fromLocalFile(output));
-        MainWindow fresh;
-        QCOMPARE(view(window), view(fresh)); // "Nuovo" gives the start state back
     }
 
     void quitDuringRun_data()
@@ -264,15 +227,13 @@ private slots:
         for (const QString &name : names) {
             QVERIFY(writeFile(source + '/' + name, "not yet a good MP3"));
         }
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         const QString destination = output + (names.size() > 1 ? "" : "/1.mp3");
-        environment.insert("TUNEWRIGHT_TEST_DESTINATION", destination);
-        environment.insert("TUNEWRIGHT_TEST_ENCODERS", QString::number(encoders));
-        environment.insert("TUNEWRIGHT_JOBS", row.section('|', 1, 1));
-        environment.insert("STANDIN_MODE", "slow");
-        environment.insert("STANDIN_LOCK_DIR", folder("locks"));
+        qputenv("TUNEWRIGHT_TEST_DESTINATION", QFile::encodeName(destination));
+        qputenv("TUNEWRIGHT_TEST_ENCODERS", QByteArray::number(encoders));
+        qputenv("TUNEWRIGHT_JOBS", row.section('|', 1, 1).toLatin1());
+        qputenv("STANDIN_MODE", "slow");
+        qputenv("STANDIN_LOCK_DIR", QFile::encodeName(folder("locks")));
         QProcess program;
-        program.setProcessEnvironment(environment);
         // The source as a terminal passes it, relative; arguments after the first are ignored.
         program.setWorkingDirectory(source);
         program.start(QStringLiteral(PROGRAM_SPY), { names.size() > 1 ? "." : "1.mp3", "ignored" });
@@ -280,9 +241,10 @@ private slots:
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
         // main() makes the window frameless (Qt::Window | Qt::FramelessWindowHint) and sees that
-        // the narrow font is there; only as many encoders started as allowed, the last one shown.
+        // the narrow font is there; only as many encoders started as allowed, the last one shown,
+        // and the bar is busy.
         QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()).trimmed(),
-                 QString("0x801 Liberation Sans Narrow Elaborazione dei file in corso: %1/%2")
+                 QString("0x801 Liberation Sans Narrow 0 Elaborazione dei file in corso: %1/%2")
                      .arg(encoders).arg(names.size()));
         // The program's folder is logged once at start and once for each encoder started.
         QCOMPARE(program.readAllStandardError().count(
@@ -306,18 +268,20 @@ private:
         return directory.filePath(name);
     }
 
-    // The files in the given folders as "folder/name", each checked to be the encoder's audio of
-    // the source of that name followed by the source's Lyrics3 block and tag, if it had them.
-    QString written(const QString &source, const QStringList &folders)
+    // The files in out/ and chosen/ as "folder/name". Checked, temporary files count too and
+    // each file must be the encoder's audio of src/name followed by the source's Lyrics3 block
+    // and tag, if it had them.
+    QString written(bool checked)
     {
         QStringList names;
-        for (const QString &name : folders) {
+        for (const QString &name : { "out", "chosen" }) {
             const QDir output(directory.filePath(name));
-            for (const QString &file : output.entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
-                const QByteArray tail = readFile(source + '/' + file).endsWith(lyricsAndTag())
-                    ? lyricsAndTag() : QByteArray();
-                const bool right = readFile(output.filePath(file))
-                    == lameOutput(source + '/' + file) + tail;
+            const auto filter = checked ? QDir::Files | QDir::Hidden : QDir::Files;
+            for (const QString &file : output.entryList(filter, QDir::Name)) {
+                const QByteArray source = sources.value(file);
+                const QByteArray tail = source.endsWith(lyrics + tag) ? lyrics + tag : "";
+                const bool right = !checked || readFile(output.filePath(file))
+                    == lameOutput(directory.filePath("src/") + file) + tail;
                 names << name + '/' + file + (right ? "" : "(wrong bytes)");
             }
         }
@@ -325,6 +289,7 @@ private:
     }
 
     QTemporaryDir directory;
+    QMap<QString, QByteArray> sources;
     QList<QUrl> openedUrls;
 };
 

@@ -12,20 +12,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray content = QByteArray::fromRawData(reinterpret_cast<const char *>(data),
                                                        static_cast<int>(size));
-    const int offset = findFrameSync(content);
     const int probed = probeFrameHeader(content);
-    const bool probeKnown = probed == -2 || probed == -3 || probed == -4 || probed >= 64;
     const TagScan scan = scanTags(content);
     const bool lyricsInPlace = scan.lyricsPos == 1
-        || (content.mid(scan.lyricsPos, 6) == "LYRICS"
-            && content.mid(scan.lyricsPos, scan.lyricsBlock.size()) == scan.lyricsBlock);
+        || content.mid(scan.lyricsPos, scan.lyricsBlock.size()) == scan.lyricsBlock;
     const bool tagInPlace = scan.hasTag ? scan.tagTail == content.mid(scan.tagPos)
                                         : scan.tagTail.isEmpty() && scan.tagPos == 1;
-    const QByteArray audio("\xFF\xFB\x90\x00", 4);
-    const QByteArray rebuilt = rebuildOutput(audio, scan);
-    if (offset > 2303 || (offset < 0) != (probed == -1) || !(probed == -1 || probeKnown)
-        || !lyricsInPlace || !tagInPlace || !rebuilt.contains(audio)
-        || rebuilt.size() != audio.size() + scan.lyricsBlock.size() + scan.tagTail.size()) {
+    const QByteArray rebuilt = rebuildOutput("audio", scan);
+    if (findFrameSync(content) > 2303 || (findFrameSync(content) < 0) != (probed == -1)
+        || probed < -4 || (probed >= 0 && probed < 64) || !lyricsInPlace || !tagInPlace
+        || rebuilt.size() != 5 + scan.lyricsBlock.size() + scan.tagTail.size()) {
         std::abort();
     }
     return 0;
