@@ -116,47 +116,34 @@ private slots:
 
     void job_data()
     {
-        // The encoder (lame, missing or a stand-in's mode), how src/song.mp3 is made, what
-        // out/song.mp3 is before the job, and how the job ends.
-        QTest::addColumn<QString>("row");
-        QTest::newRow("replaces-an-output-lyrics-in-front") << "lame lyrics-first file converted";
-        QTest::newRow("encoder-missing") << "missing mp3 file failed";
-        QTest::newRow("crash-after-a-fragment") << "crash mp3 file failed";
-        QTest::newRow("exit-0-writing-nothing") << "nothing mp3 file failed";
-        QTest::newRow("output-hard-link-of-source") << "lame mp3 hard-link refused";
+        // None of these may leave anything but the earlier out/song.mp3, untouched.
+        QTest::addColumn<QString>("encoder");
+        QTest::addColumn<bool>("outputIsSource");
+        QTest::newRow("encoder-missing") << "missing/lame.exe" << false;
+        QTest::newRow("exit-0-writing-nothing") << STANDIN_PROGRAM << false;
+        QTest::newRow("output-hard-link-of-source") << "lame.exe" << true;
     }
 
     void job()
     {
-        QFETCH(QString, row);
-        const QStringList part = row.split(' ');
+        QFETCH(QString, encoder);
+        QFETCH(bool, outputIsSource);
         QTemporaryDir directory;
         const QString source = directory.filePath("song.mp3");
         const QString output = directory.filePath("out/song.mp3");
-        const QByteArray content = part[1] == "lyrics-first" ? lyrics + sample("low.mp3") + tag
-                                                             : sample("low.mp3") + lyrics + tag;
-        QVERIFY(writeFile(source, content) && QDir(directory.path()).mkdir("out"));
-        QVERIFY(part[2] == "file" ? writeFile(output, "an earlier output that must survive")
-                                  : makeHardLink(source, output));
+        QVERIFY(writeFile(source, sample("low.mp3")) && QDir(directory.path()).mkdir("out"));
+        QVERIFY(outputIsSource ? makeHardLink(source, output) : writeFile(output, "earlier"));
         const QByteArray outputBefore = readFile(output);
-        qputenv("STANDIN_MODE", part[0].toLatin1());
-        const QString program = part[0] == "lame" ? QCoreApplication::applicationDirPath()
-                + "/lame.exe" : part[0] == "missing" ? directory.filePath("lame.exe")
-                                                     : QStringLiteral(STANDIN_PROGRAM);
-        EncoderJob job(program, source, output);
+        EncoderJob job(QDir(QCoreApplication::applicationDirPath()).filePath(encoder), source,
+                       output);
         QSignalSpy finished(&job, &EncoderJob::finished);
-        const bool started = job.start();
-        QVERIFY(!started || finished.wait(20000));
-        const bool converted = started && finished.first().first().toBool();
-        QCOMPARE(!started ? "refused" : converted ? "converted" : "failed", part[3]);
-        QVERIFY(!finished.wait(50) && finished.size() == int(started)); // ends once
-
-        QVERIFY(readFile(source) == content);
-        // Nothing but the output is left: no temporary file.
+        QVERIFY(!job.start() || (finished.wait(20000) && !finished.first().first().toBool()));
+        QVERIFY(!finished.wait(50) && finished.size() <= 1); // ends once, if it started
+        QCOMPARE(readFile(source), sample("low.mp3"));
         const auto everything = QDir::AllEntries | QDir::Hidden | QDir::System;
         QCOMPARE(QDir(directory.filePath("out")).entryList(everything | QDir::NoDotAndDotDot),
                  QStringList("song.mp3"));
-        QVERIFY(readFile(output) == (converted ? lyrics + lameOutput(source) + tag : outputBefore));
+        QCOMPARE(readFile(output), outputBefore);
     }
 };
 
