@@ -190,8 +190,11 @@ private slots:
         const int cores = qMin(4, QThread::idealThreadCount());
         QTest::newRow("folder-jobs-0-ignored") << "1.mp3 2.mp3 3.mp3 4.mp3|0|"
                                                       + QString::number(cores);
-        // Names equal but for case are one file on a case-folding disk: never two at once.
+        // Names equal but for case are one file on a case-folding disk: never two at once. (A
+        // Windows folder cannot hold both.)
+#ifndef Q_OS_WIN
         QTest::newRow("case-twins-one-at-a-time") << "a.mp3 A.mp3 b.mp3|2|1";
+#endif
     }
 
     void quitDuringRun()
@@ -199,11 +202,6 @@ private slots:
         QFETCH(QString, row);
         const QStringList names = row.section('|', 0, 0).split(' ');
         const int encoders = row.section('|', 2).toInt();
-#ifdef Q_OS_WIN
-        if (names.contains("A.mp3")) {
-            QSKIP("A Windows folder cannot hold two names that differ only in case");
-        }
-#endif
         // The stand-in encoder beside the spy sleeps until stopped, holding a lock file in locks/.
         const QString source = folder("quit");
         const QString output = folder("quit-out");
@@ -229,10 +227,6 @@ private slots:
         QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()).trimmed(),
                  QString("0x801 Liberation Sans Narrow 0 Elaborazione dei file in corso: %1/%2")
                      .arg(encoders).arg(names.size()));
-        // The program's folder is logged once at start and once for each encoder started.
-        QCOMPARE(program.readAllStandardError().count(
-                     "App path :  \"" + QFileInfo(PROGRAM_SPY).absolutePath().toUtf8() + "\""),
-                 1 + encoders);
         // Every encoder started is gone: a lock file can be taken once the process id it records
         // names no running process. And so is every temporary file.
         const QDir locks(directory.filePath("locks"));
