@@ -24,16 +24,6 @@ QByteArray sample(const char *name)
     return readFile(QStringLiteral(TEST_DATA "/") + QLatin1String(name));
 }
 
-QByteArray lameOutput(const QString &source)
-{
-    QTemporaryDir directory;
-    const QString output = directory.filePath(QStringLiteral("reference.mp3"));
-    QProcess lame;
-    lame.start(QCoreApplication::applicationDirPath() + QStringLiteral("/lame.exe"),
-               { "--quiet", "--resample", "44.1", "-b", "192", source, output });
-    return lame.waitForFinished(60000) && lame.exitCode() == 0 ? readFile(output) : QByteArray();
-}
-
 bool makeHardLink(const QString &target, const QString &link)
 {
     std::error_code code;
@@ -49,10 +39,8 @@ static void answerDialog(QWidget *dialog, const QString &answer)
         auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         edit->setText(answer);
         QTest::keyClick(edit, Qt::Key_Return);
-    } else if (answer == QLatin1String("Return")) {
-        QTest::keyClick(dialog, Qt::Key_Return);
-    } else if (answer == QLatin1String("cancel")) {
-        qobject_cast<QDialog *>(dialog)->reject();
+    } else if (answer == QLatin1String("Return") || answer == QLatin1String("Escape")) {
+        QTest::keyClick(dialog, answer.startsWith('R') ? Qt::Key_Return : Qt::Key_Escape);
     }
     for (QAbstractButton *button : dialog->findChildren<QAbstractButton *>()) {
         if (button->text() == answer) {
@@ -73,7 +61,7 @@ DialogDriver::DialogDriver(const QString &answers)
         const auto *box = qobject_cast<QMessageBox *>(dialog);
         seen << (box ? box->windowTitle() + QStringLiteral(": ") + box->text()
                      : dialog->windowTitle());
-        const QString answer = pending.isEmpty() ? QStringLiteral("cancel") : pending.takeFirst();
+        const QString answer = pending.isEmpty() ? QStringLiteral("Escape") : pending.takeFirst();
         // Answered outside this slot: an answer that opens a further box would block it.
         QTimer::singleShot(0, dialog, [this, dialog, answer, index = seen.size() - 1] {
             if (before) {

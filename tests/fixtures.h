@@ -19,15 +19,12 @@ bool writeFile(const QString &path, const QByteArray &bytes);
 // 128 kbit/s: skipped in a folder run), one second of tone each, made by lame.
 QByteArray sample(const char *name);
 
-// What the lame.exe beside the test writes for source with the program's arguments.
-QByteArray lameOutput(const QString &source);
-
 bool makeHardLink(const QString &target, const QString &link);
 
 // Answers modal dialogs in the order they open, as a person would, and records each as
 // "title: text" (a file dialog as its caption). An answer is a path to type (it holds a "/"),
-// "cancel", "Return" (the default button) or a button's text; a dialog nobody expected is
-// cancelled. before(n), if set, runs just before dialog n (from 0) is answered.
+// a key ("Return" for the default button, "Escape") or a button's text; a dialog nobody expected
+// is answered with "Escape". before(n), if set, runs just before dialog n (from 0) is answered.
 class DialogDriver
 {
 public:

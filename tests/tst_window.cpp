@@ -1,4 +1,3 @@
-#include "encoderjob.h"
 #include "fixtures.h"
 #include "mainwindow.h"
 
@@ -24,6 +23,17 @@ QString view(MainWindow &window)
         + window.findChild<QLabel *>("label_Bar")->text();
 }
 
+// What the lame.exe beside the test writes for source with the program's arguments.
+QByteArray lameOutput(const QString &source)
+{
+    QTemporaryDir directory;
+    const QString output = directory.filePath(QStringLiteral("reference.mp3"));
+    QProcess lame;
+    lame.start(QCoreApplication::applicationDirPath() + QStringLiteral("/lame.exe"),
+               { "--quiet", "--resample", "44.1", "-b", "192", source, output });
+    return lame.waitForFinished(60000) && lame.exitCode() == 0 ? readFile(output) : QByteArray();
+}
+
 // Drops path on the window as a file manager would; returns whether the window took it.
 bool drop(MainWindow &window, const QString &path)
 {
@@ -37,8 +47,8 @@ bool drop(MainWindow &window, const QString &path)
 
 // Takes the steps in turn: a button (file, folder, next, start, show, new), drop=PATH (taken),
 // drop-refused=PATH, open=PATH (as from the command line), jobs=N (TUNEWRIGHT_JOBS) or
-// forget-destination. After "start", waits until the run has ended, or INIZIA is on again
-// because the run was declined.
+// forget-destination. After a "start" that INIZIA takes, waits until the run has ended, or
+// INIZIA is on again because the run was declined.
 void take(MainWindow &window, const QString &steps)
 {
     const QStringList buttons = { "file", "folder", "next", "start", "show", "new" };
@@ -55,10 +65,12 @@ void take(MainWindow &window, const QString &steps)
             window.workState().destDirName.clear(); // a state the buttons cannot reach
         } else {
             const QString name = index > 0 ? QString("pushButton_%1").arg(index + 1) : "pushButton";
-            QTest::mouseClick(window.findChild<QPushButton *>(name), Qt::LeftButton);
+            auto *button = window.findChild<QPushButton *>(name);
+            const bool starts = step == "start" && button->isEnabled();
+            QTest::mouseClick(button, Qt::LeftButton);
+            QVERIFY(!starts || QTest::qWaitFor([&] {
+                return view(window).endsWith(done) || view(window).at(3) == '1'; }, 30000));
         }
-        QVERIFY(step != "start" || QTest::qWaitFor([&] {
-            return view(window).endsWith(done) || view(window).at(3) == '1'; }, 30000));
     }
 }
 
@@ -111,9 +123,9 @@ private slots:
             "file-failing|file next start|%/src/e.mp3 %/out/e.mp3 Return OK|fsoe|000011 100|",
             "one-at-a-time|jobs=1 folder next start show" + run + "000011 100|" + converted,
             "four-at-once-then-new|jobs=4 folder next start new" + run + "110000 0|" + converted,
-            "no-source|open=%/none.mp3 file folder folder|OK cancel cancel %/no-mp3|efdd|110000 0|",
+            "no-source|open=%/none.mp3 file folder folder|OK Escape Escape %/no-mp3|efdd|110000 0|",
             "new-source-after-destination|folder next file|%/src %/out %/src/d.mP3|dtf|111000 0|",
-            "save-cancelled|file next next|%/src/d.mP3 %/out/d.mP3 cancel|fss|111000 0|",
+            "save-cancelled|file next next|%/src/d.mP3 %/out/d.mP3 Escape|fss|111000 0|",
             // A destination is accepted first, so each refusal must turn INIZIA off again. The save
             // dialog asks before it replaces the existing link.
             "hard-link|file next next|%/src/d.mP3 %/out/d.mP3 %/link &Yes OK|fsssc|111000 0|",
@@ -167,8 +179,6 @@ private slots:
         for (auto file = sources.cbegin(); file != sources.cend(); ++file) {
             QVERIFY(readFile(directory.filePath("src/") + file.key()) == file.value());
         }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(window.findChildren<EncoderJob *>().size(), 0); // every job deleted after its end
     }
 
     void quitDuringRun_data()
