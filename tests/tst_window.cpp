@@ -46,9 +46,8 @@ bool drop(MainWindow &window, const QString &path)
 }
 
 // Takes the steps in turn: a button (file, folder, next, start, show, new), drop=PATH (taken),
-// drop-refused=PATH, open=PATH (as from the command line), jobs=N (TUNEWRIGHT_JOBS) or
-// forget-destination. After a "start" that INIZIA takes, waits until the run has ended, or
-// INIZIA is on again because the run was declined.
+// drop-refused=PATH or open=PATH (as from the command line). After a "start" that INIZIA
+// takes, waits until the run has ended, or INIZIA is on again because the run was declined.
 void take(MainWindow &window, const QString &steps)
 {
     const QStringList buttons = { "file", "folder", "next", "start", "show", "new" };
@@ -59,10 +58,6 @@ void take(MainWindow &window, const QString &steps)
         } else if (step.startsWith("open=")) {
             window.openPath(step.mid(5));
             QCoreApplication::sendPostedEvents(); // shows a queued box, and waits for its answer
-        } else if (step.startsWith("jobs=")) {
-            qputenv("TUNEWRIGHT_JOBS", step.mid(5).toLatin1());
-        } else if (step == "forget-destination") {
-            window.workState().destDirName.clear(); // a state the buttons cannot reach
         } else {
             const QString name = index > 0 ? QString("pushButton_%1").arg(index + 1) : "pushButton";
             auto *button = window.findChild<QPushButton *>(name);
@@ -111,17 +106,15 @@ private slots:
     {
         // Name | steps | answers | the dialogs seen (f, d: the file and folder choosers; s, t: the
         // save and destination choosers; o, m, c: "Attenzione" on overwriting, many files, same
-        // path; e: "Errore") | the six buttons and the bar afterwards | the files written under
-        // out/ and chosen/. % is the test's folder.
+        // path; e: "Errore") | the six buttons and the bar afterwards | the files written to out/.
+        // % is the test's folder.
         QTest::addColumn<QString>("row");
         const QString run = "|%/src %/out " + yes + " OK OK|dtoee|";
-        const QString converted = "out/G.mp3 out/b.Mp3 out/d.mP3";
-        const QString loop = "folder next forget-destination start|%/src %/out " + yes;
+        const QString converted = "G.mp3 b.Mp3 d.mP3";
         const QStringList rows = {
-            "single-file|file next start|%/src/b.Mp3 %/out/b.Mp3 Return|fso|000011 100|out/b.Mp3",
+            "single-file|file next start|%/src/b.Mp3 %/out/b.Mp3 Return|fso|000011 100|b.Mp3",
             "file-failing|file next start|%/src/e.mp3 %/out/e.mp3 Return OK|fsoe|000011 100|",
-            "one-at-a-time|jobs=1 folder next start show" + run + "000011 100|" + converted,
-            "four-at-once-then-new|jobs=4 folder next start new" + run + "110000 0|" + converted,
+            "folder|folder next start show new" + run + "110000 0|" + converted,
             "no-source|open=%/none.mp3 file folder folder|OK Escape Escape %/no-mp3|efdd|110000 0|",
             "new-source-after-destination|folder next file|%/src %/out %/src/d.mP3|dtf|111000 0|",
             "save-cancelled|file next next|%/src/d.mP3 %/out/d.mP3 Escape|fss|111000 0|",
@@ -130,10 +123,6 @@ private slots:
             "99-files|folder next start|%/many %/out No|dto|111100 0|",
             "100-files|folder file next start|%/many %/src/d.mP3 %/out/d.mP3 No|dfsm|111100 0|",
             "drops|drop-refused=%/src/song.mp3.bak drop=%/src/d.mP3|||111000 0|",
-            // Without a recorded destination folder, the run asks for one before the first file.
-            "loop-chooser-source-refused|" + loop + " %/src OK|dtotc|000011 0|",
-            "loop-chooser-folder|" + loop + " %/chosen OK OK|dtotee|000011 100|"
-                + QString(converted).replace("out/", "chosen/")
         };
         for (const QString &row : rows) {
             QTest::newRow(qPrintable(row.section('|', 0, 0))) << row.section('|', 1);
@@ -145,8 +134,7 @@ private slots:
         QFETCH(QString, row);
         const QStringList column = row.replace('%', directory.path()).split('|');
         folder("out");
-        folder("chosen");
-        qunsetenv("TUNEWRIGHT_JOBS");
+        qputenv("TUNEWRIGHT_JOBS", "4");
         MainWindow window;
         QCOMPARE(window.grab().toImage().pixelColor(0, 0), QColor(51, 51, 51)); // the background
         DialogDriver driver(column[1]);
@@ -170,7 +158,7 @@ private slots:
         QCOMPARE(view(window), column[3] + (column[3].startsWith("0000") ? " " + done : " "));
         const QUrl shown = QUrl::fromLocalFile(directory.filePath("out"));
         QVERIFY(!column[0].contains("show") || openedUrls.last() == shown);
-        // Only a run that went to its end wrote, and only into the folder chosen for it.
+        // Only a run that went to its end wrote.
         QCOMPARE(written(true), column[4]);
         for (auto file = sources.cbegin(); file != sources.cend(); ++file) {
             QVERIFY(readFile(directory.filePath("src/") + file.key()) == file.value());
@@ -238,21 +226,19 @@ private:
         return directory.filePath(name);
     }
 
-    // The files in out/ and chosen/ as "folder/name". Checked, temporary files count too and
-    // each file must be src/name with its audio replaced by the encoder's: the Lyrics3 block and
-    // the tag stay where they were.
+    // The names of the files in out/. Checked, temporary files count too, and each file must be
+    // src/name with its audio replaced by the encoder's: the Lyrics3 block and the tag stay where
+    // they were.
     QString written(bool checked)
     {
         QStringList names;
-        const QString source = directory.filePath("src/");
-        for (const QString &name : { "out", "chosen" }) {
-            const QDir output(directory.filePath(name));
-            const auto filter = checked ? QDir::Files | QDir::Hidden : QDir::Files;
-            for (const QString &file : output.entryList(filter, QDir::Name)) {
-                const bool right = !checked || readFile(output.filePath(file)) == QByteArray(
-                    sources.value(file)).replace(sample("low.mp3"), lameOutput(source + file));
-                names << name + '/' + file + (right ? "" : "(wrong bytes)");
-            }
+        const QDir output(directory.filePath("out"));
+        const auto filter = checked ? QDir::Files | QDir::Hidden : QDir::Files;
+        for (const QString &file : output.entryList(filter, QDir::Name)) {
+            const QString source = directory.filePath("src/") + file;
+            const bool right = !checked || readFile(output.filePath(file))
+                == QByteArray(sources.value(file)).replace(sample("low.mp3"), lameOutput(source));
+            names << file + (right ? "" : "(wrong bytes)");
         }
         return names.join(' ');
     }
