@@ -245,9 +245,9 @@ cp "$out/tests/spy/tunewright-spy.exe" "$bundle/"
 # Windows paths with forward slashes, as a file dialog gives them; the bundle's own Qt, lame.exe
 # and fonts, plus the offscreen platform and the test library from the Qt build.
 windows_path() { winepath -w "$1" | tr '\\' /; }
-shown=$(cd "$bundle" && TUNEWRIGHT_TEST_DESTINATION=$(windows_path "$check/out/song.mp3") \
-    WINEQT_QPA_PLATFORM_PLUGIN_PATH=$(winepath -w "$qt_prefix/plugins/platforms") \
-    timeout 300 wine tunewright-spy.exe "$(windows_path "$check/song.mp3")" 2>/dev/null |
+shown=$(cd "$bundle" && WINEQT_QPA_PLATFORM_PLUGIN_PATH=$(winepath -w "$qt_prefix/plugins/platforms") \
+    timeout 300 wine tunewright-spy.exe "$(windows_path "$check/song.mp3")" \
+        "$(windows_path "$check/out/song.mp3")" 2>/dev/null |
     tr -d '\r')
 rm "$bundle/tunewright-spy.exe"
 echo "program: $shown"

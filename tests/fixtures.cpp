@@ -3,8 +3,6 @@
 #include <QTest>
 #include <QtWidgets>
 
-#include <filesystem>
-
 namespace Fixtures {
 
 QByteArray readFile(const QString &path)
@@ -22,14 +20,6 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 QByteArray sample(const char *name)
 {
     return readFile(QStringLiteral(TEST_DATA "/") + QLatin1String(name));
-}
-
-bool makeHardLink(const QString &target, const QString &link)
-{
-    std::error_code code;
-    std::filesystem::create_hard_link(std::filesystem::u8path(target.toStdString()),
-                                      std::filesystem::u8path(link.toStdString()), code);
-    return !code;
 }
 
 static void answerDialog(QWidget *dialog, const QString &answer)

@@ -19,8 +19,6 @@ bool writeFile(const QString &path, const QByteArray &bytes);
 // 128 kbit/s: skipped in a folder run), one second of tone each, made by lame.
 QByteArray sample(const char *name);
 
-bool makeHardLink(const QString &target, const QString &link);
-
 // Answers modal dialogs in the order they open, as a person would, and records each as
 // "title: text" (a file dialog as its caption). An answer is a path to type (it holds a "/"),
 // a key ("Return" for the default button, "Escape") or a button's text; a dialog nobody expected

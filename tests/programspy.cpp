@@ -1,8 +1,9 @@
-// Linked with the program's real main(). Once its event loop runs, the spy picks
-// TUNEWRIGHT_TEST_DESTINATION and starts the run. When TUNEWRIGHT_TEST_ENCODERS stand-in encoders
-// hold their lock files in STANDIN_LOCK_DIR (with no count: when the run has ended), it prints
-// the window flags, the family a button's font resolved to, the bar's maximum and the progress
-// text, and presses "X".
+// Linked with the program's real main(), which takes the source from the first argument and
+// ignores the others. Once its event loop runs, the spy picks the destination given as the second
+// argument and starts the run. When as many stand-in encoders as the third argument says hold
+// their lock files in STANDIN_LOCK_DIR (with none: when the run has ended), it prints the window
+// flags, the family a button's font resolved to, the bar's maximum and the progress text, and
+// presses "X".
 #include "fixtures.h"
 
 #include <QApplication>
@@ -16,14 +17,12 @@
 
 static void runAndQuit(QMainWindow *window)
 {
-    const auto button = [window](const char *name) {
-        return window->findChild<QPushButton *>(name);
-    };
-    new Fixtures::DialogDriver(qEnvironmentVariable("TUNEWRIGHT_TEST_DESTINATION")
+    const auto button = [=](const char *name) { return window->findChild<QPushButton *>(name); };
+    new Fixtures::DialogDriver(QCoreApplication::arguments().value(2)
                                + QString::fromUtf8(" S\xC3\xAC"));
     auto *poll = new QTimer(window);
     QObject::connect(poll, &QTimer::timeout, window, [window, button] {
-        const int encoders = qEnvironmentVariableIntValue("TUNEWRIGHT_TEST_ENCODERS");
+        const int encoders = QCoreApplication::arguments().value(3).toInt();
         // A lock file is complete once it has content: the process id comes after the create.
         const QDir locks(qEnvironmentVariable("STANDIN_LOCK_DIR"));
         int locked = 0;
@@ -35,8 +34,7 @@ static void runAndQuit(QMainWindow *window)
                         qPrintable(QFontInfo(button("pushButton")->font()).family()),
                         window->findChild<QProgressBar *>()->maximum(),
                         qPrintable(window->findChild<QLabel *>("label_Bar")->text()));
-            std::fflush(stdout);
-            button("pushBtnQuit")->click();
+            button("pushBtnQuit")->click(); // std::exit() flushes the line out
         }
     });
     poll->start(10);

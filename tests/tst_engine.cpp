@@ -7,6 +7,8 @@
 
 #include <QtTest>
 
+#include <filesystem>
+
 using namespace Fixtures;
 
 namespace {
@@ -32,7 +34,6 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("expected");
         QTest::newRow("mpeg1-layer3-128k-44khz") << headerAt(0) << 128;
-        QTest::newRow("mpeg1-layer2-160k") << headerAt(0, "\xFF\xFD\x90") << 160;
         QTest::newRow("mpeg1-layer1-288k") << headerAt(0, "\xFF\xFE\x90") << 288;
         QTest::newRow("mpeg1-64k-is-enough") << headerAt(0, "\xFF\xFB\x50") << 64;
         QTest::newRow("mpeg1-56k-too-low") << headerAt(0, "\xFF\xFB\x40") << -3;
@@ -41,7 +42,6 @@ private slots:
         QTest::newRow("sample-rate-index-3") << headerAt(0, "\xFF\xFB\x9C") << -2;
         QTest::newRow("bitrate-index-15") << headerAt(0, "\xFF\xFB\xF0") << -3;
         QTest::newRow("mpeg2-layer1-64k-own-column") << headerAt(0, "\xFF\xF7\x40") << -4;
-        QTest::newRow("mpeg2.5-no-bitrate") << headerAt(0, "\xFF\xE3\x90") << -3;
         QTest::newRow("free-format-no-header") << headerAt(0, QByteArray("\xFF\xFB\0", 3)) << -1;
         QTest::newRow("reserved-version-no-header") << headerAt(0, "\xFF\xEB\x90") << -1;
         QTest::newRow("rejected-then-real") << headerAt(0, QByteArray("\xFF\xFB\0\xFF\xFB\x98", 6))
@@ -114,7 +114,11 @@ private slots:
         const QString source = directory.filePath("song.mp3");
         const QString output = directory.filePath("out/song.mp3");
         QVERIFY(writeFile(source, sample("low.mp3")) && QDir(directory.path()).mkdir("out"));
-        QVERIFY(outputIsSource ? makeHardLink(source, output) : writeFile(output, "earlier"));
+        std::error_code linked;
+        if (outputIsSource) {
+            std::filesystem::create_hard_link(source.toStdString(), output.toStdString(), linked);
+        }
+        QVERIFY(!linked && (outputIsSource || writeFile(output, "earlier")));
         const QByteArray outputBefore = readFile(output);
         EncoderJob job(QDir(QCoreApplication::applicationDirPath()).filePath(encoder), source,
                        output);
@@ -122,9 +126,8 @@ private slots:
         QVERIFY(!job.start() || (finished.wait(20000) && !finished.first().first().toBool()));
         QVERIFY(!finished.wait(50) && finished.size() <= 1); // ends once, if it started
         QCOMPARE(readFile(source), sample("low.mp3"));
-        const auto everything = QDir::AllEntries | QDir::Hidden | QDir::System;
-        QCOMPARE(QDir(directory.filePath("out")).entryList(everything | QDir::NoDotAndDotDot),
-                 QStringList("song.mp3"));
+        const auto everything = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+        QCOMPARE(QDir(directory.filePath("out")).entryList(everything), QStringList("song.mp3"));
         QCOMPARE(readFile(output), outputBefore);
     }
 };

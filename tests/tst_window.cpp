@@ -84,8 +84,7 @@ private slots:
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordUrl");
         // Listed by name without regard to case. A folder run converts b and G (with a Lyrics3
         // block at either end) and d; c (empty, refused before the encoder) and e (the encoder
-        // rejects it) fail; a and f are skipped. Beside it a 99-file folder and a folder without
-        // MP3 files.
+        // rejects it) fail; a and f are skipped. Beside it a folder without MP3 files.
         const QByteArray low = sample("low.mp3");
         const QByteArray good = sample("good.mp3");
         sources = { { "a.MP3", good }, { "b.Mp3", low + lyrics + tag }, { "c.mp3", "" },
@@ -95,18 +94,14 @@ private slots:
         for (auto file = sources.cbegin(); file != sources.cend(); ++file) {
             QVERIFY(writeFile(src + '/' + file.key(), file.value()));
         }
-        const QString many = folder("many");
-        for (int i = 0; i < 99; ++i) {
-            QVERIFY(writeFile(many + QStringLiteral("/%1.mp3").arg(i), "x"));
-        }
         folder("no-mp3");
     }
 
     void steps_data()
     {
         // Name | steps | answers | the dialogs seen (f, d: the file and folder choosers; s, t: the
-        // save and destination choosers; o, m, c: "Attenzione" on overwriting, many files, same
-        // path; e: "Errore") | the six buttons and the bar afterwards | the files written to out/.
+        // save and destination choosers; o, c: "Attenzione" on overwriting, same path; e:
+        // "Errore") | the six buttons and the bar afterwards | the files written to out/.
         // % is the test's folder.
         QTest::addColumn<QString>("row");
         const QString run = "|%/src %/out " + yes + " OK OK|dtoee|";
@@ -120,8 +115,7 @@ private slots:
             "save-cancelled|file next next|%/src/d.mP3 %/out/d.mP3 Escape|fss|111000 0|",
             // A destination is accepted first, so the refusal must turn INIZIA off again.
             "folder-itself|folder next next|%/src %/out %/src OK|dttc|111000 0|",
-            "99-files|folder next start|%/many %/out No|dto|111100 0|",
-            "100-files|folder file next start|%/many %/src/d.mP3 %/out/d.mP3 No|dfsm|111100 0|",
+            "declined|folder next start|%/src %/out No|dto|111100 0|",
             "drops|drop-refused=%/src/song.mp3.bak drop=%/src/d.mP3|||111000 0|",
         };
         for (const QString &row : rows) {
@@ -149,10 +143,10 @@ private slots:
         };
         take(window, column[0]);
         const QStringList dialogs = { "originale", "Cartella", "il File?", "i file?",
-                                      "sovrascritti", "100 file", "coincidono", "Errore" };
+                                      "sovrascritti", "coincidono", "Errore" };
         QCOMPARE(driver.seen.size(), column[2].size());
         for (int i = 0; i < column[2].size(); ++i) {
-            const QString &expected = dialogs.value(QString("fdstomce").indexOf(column[2][i]));
+            const QString &expected = dialogs.value(QString("fdstoce").indexOf(column[2][i]));
             QVERIFY2(driver.seen[i].contains(expected), qPrintable(driver.seen[i]));
         }
         QCOMPARE(view(window), column[3] + (column[3].startsWith("0000") ? " " + done : " "));
@@ -160,9 +154,6 @@ private slots:
         QVERIFY(!column[0].contains("show") || openedUrls.last() == shown);
         // Only a run that went to its end wrote.
         QCOMPARE(written(true), column[4]);
-        for (auto file = sources.cbegin(); file != sources.cend(); ++file) {
-            QVERIFY(readFile(directory.filePath("src/") + file.key()) == file.value());
-        }
     }
 
     void quitDuringRun_data()
@@ -190,16 +181,14 @@ private slots:
         for (const QString &name : names) {
             QVERIFY(writeFile(source + '/' + name, "not yet a good MP3"));
         }
-        qputenv("TUNEWRIGHT_TEST_DESTINATION", QFile::encodeName(output));
-        qputenv("TUNEWRIGHT_TEST_ENCODERS", QByteArray::number(encoders));
         qputenv("TUNEWRIGHT_JOBS", row.section('|', 1, 1).toLatin1());
         qputenv("STANDIN_MODE", "slow");
         qputenv("FONTCONFIG_FILE", NO_SYSTEM_FONTS);
         qputenv("STANDIN_LOCK_DIR", QFile::encodeName(folder("locks")));
         QProcess program;
-        // The source as a terminal passes it, relative; arguments after the first are ignored.
+        // The source as a terminal passes it, relative; the spy's arguments after it are ignored.
         program.setWorkingDirectory(source);
-        program.start(QStringLiteral(PROGRAM_SPY), { ".", "ignored" });
+        program.start(QStringLiteral(PROGRAM_SPY), { ".", output, QString::number(encoders) });
         QVERIFY2(program.waitForFinished(30000), "the program did not end after X");
         QVERIFY(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0);
         // main() makes the window frameless (Qt::Window | Qt::FramelessWindowHint) and, with no
