@@ -124,11 +124,6 @@ MainWindow::~MainWindow()
     delete ui;
 }
 
-WorkState &MainWindow::workState()
-{
-    return state;
-}
-
 void MainWindow::resetState()
 {
     ui->label->setText(QStringLiteral("Nessun percorso selezionato"));

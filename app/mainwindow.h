@@ -31,10 +31,6 @@ public:
     // or a file whose name ends in ".mp3". Anything else gets the "Errore" box.
     void openPath(const QString &path);
 
-    // What the slots share. Exposed so that a test can reach states the buttons cannot, such
-    // as a folder run without a recorded destination.
-    WorkState &workState();
-
 private slots:
     void on_pushButton_clicked();
     void on_pushButton_2_clicked();
