@@ -1,8 +1,6 @@
 # What the Windows zip holds: one folder with the program, lame.exe, the Qt DLLs and plugins it
 # loads, the MinGW runtime, the narrow font and the licences. Qt stays in DLLs, so a user can
 # replace it, as Qt's LGPL asks.
-set(TUNEWRIGHT_FONT_DIR /usr/share/fonts/truetype/liberation
-    CACHE PATH "Where LiberationSansNarrow-*.ttf are")
 set(TUNEWRIGHT_LICENSES "" CACHE PATH "A folder of licence texts to ship as LICENSES/")
 
 install(TARGETS tunewright RUNTIME DESTINATION .)
@@ -25,11 +23,7 @@ foreach(runtime libgcc_s_seh-1.dll libstdc++-6.dll libwinpthread-1.dll)
                                   \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${runtime})")
 endforeach()
 
-file(GLOB narrow_fonts ${TUNEWRIGHT_FONT_DIR}/LiberationSansNarrow-*.ttf)
-if(NOT narrow_fonts)
-    message(FATAL_ERROR "No LiberationSansNarrow-*.ttf in ${TUNEWRIGHT_FONT_DIR}")
-endif()
-install(FILES ${narrow_fonts} DESTINATION fonts)
+install(FILES ${TUNEWRIGHT_NARROW_FONTS} DESTINATION fonts)
 if(TUNEWRIGHT_LICENSES)
     install(DIRECTORY ${TUNEWRIGHT_LICENSES}/ DESTINATION LICENSES)
 endif()

@@ -113,7 +113,8 @@ private slots:
         QTemporaryDir directory;
         const QString source = directory.filePath("song.mp3");
         const QString output = directory.filePath("out/song.mp3");
-        QVERIFY(writeFile(source, sample("low.mp3")) && QDir(directory.path()).mkdir("out"));
+        const QByteArray content = sample("low.mp3");
+        QVERIFY(writeFile(source, content) && QDir(directory.path()).mkdir("out"));
         std::error_code linked;
         if (outputIsSource) {
             std::filesystem::create_hard_link(source.toStdString(), output.toStdString(), linked);
@@ -125,7 +126,7 @@ private slots:
         QSignalSpy finished(&job, &EncoderJob::finished);
         QVERIFY(!job.start() || (finished.wait(20000) && !finished.first().first().toBool()));
         QVERIFY(!finished.wait(50) && finished.size() <= 1); // ends once, if it started
-        QCOMPARE(readFile(source), sample("low.mp3"));
+        QCOMPARE(readFile(source), content);
         const auto everything = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
         QCOMPARE(QDir(directory.filePath("out")).entryList(everything), QStringList("song.mp3"));
         QCOMPARE(readFile(output), outputBefore);

@@ -225,10 +225,11 @@ private:
         QStringList names;
         const QDir output(directory.filePath("out"));
         const auto filter = checked ? QDir::Files | QDir::Hidden : QDir::Files;
+        const QByteArray low = checked ? sample("low.mp3") : QByteArray();
         for (const QString &file : output.entryList(filter, QDir::Name)) {
             const QString source = directory.filePath("src/") + file;
             const bool right = !checked || readFile(output.filePath(file))
-                == QByteArray(sources.value(file)).replace(sample("low.mp3"), lameOutput(source));
+                == QByteArray(sources.value(file)).replace(low, lameOutput(source));
             names << file + (right ? "" : "(wrong bytes)");
         }
         return names.join(' ');
