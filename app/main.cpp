@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "narrowfont.h"
+#include "quitsignals.h"
 
 #include <QApplication>
 
@@ -10,6 +11,9 @@ int main(int argc, char *argv[])
     MainWindow window;
     window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     window.show();
+    // A logout or kill ends the program as "X" does.
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::received, &window, &MainWindow::quit);
     // "Open with" and "Send to" pass the source; the first path counts.
     const QStringList arguments = application.arguments();
     if (arguments.size() > 1) {

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "ui_mainwindow_form.h"
+#include "folderlisting.h"
 #include "frameheader.h"
 #include "runcontroller.h"
 #include "safefiles.h"
@@ -43,22 +44,11 @@ const char logoStyleSheet[] = "background-image:url(:/imgs/logo);";
 const char chooseAgainHint[] = "\nClicca su CONTINUA per scegliere la cartella di destinazione";
 const char startHint[] = "\nClicca su VAI per iniziare la conversione";
 
-// Windows' usual file systems ignore letter case, so "Song.mp3" and "song.mp3" are one file.
-#ifdef Q_OS_WIN
-const Qt::CaseSensitivity fileNameCase = Qt::CaseInsensitive;
-#else
-const Qt::CaseSensitivity fileNameCase = Qt::CaseSensitive;
-#endif
-
-// Whether writing to destination would write over source: the same text, the same file or
-// folder once links are followed, or the same name in the same folder.
+// Whether writing to destination would write over source: the same text, or the same file or
+// folder once links and a case-folding file system's other spellings are seen through.
 bool wouldOverwrite(const QString &destination, const QString &source)
 {
-    const QFileInfo destinationInfo(destination);
-    const QFileInfo sourceInfo(source);
-    return destination == source || sameFile(destination, source)
-        || (sameFile(destinationInfo.absolutePath(), sourceInfo.absolutePath())
-            && destinationInfo.fileName().compare(sourceInfo.fileName(), fileNameCase) == 0);
+    return destination == source || sameFile(destination, source);
 }
 
 void refuseSamePath(QWidget *parent)
@@ -83,13 +73,6 @@ bool isMp3File(const QFileInfo &info)
     return info.isFile() && info.fileName().endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive);
 }
 
-QFileInfoList listMp3Files(QDir &folder, const QStringList &nameFilters)
-{
-    // Setting the filters again also makes QDir list afresh instead of from its cache.
-    folder.setNameFilters(nameFilters);
-    return folder.entryInfoList(QDir::Files);
-}
-
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -112,6 +95,8 @@ MainWindow::MainWindow(QWidget *parent)
     resetState();
 
     run = new RunController(this);
+    // However the program ends, no encoder runs on and no temporary file stays.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, run, &RunController::stop);
     connect(run, &RunController::fileStarted, this, &MainWindow::showProgress);
     connect(run, &RunController::encodingChanged, this, &MainWindow::showEncoding);
     connect(run, &RunController::finished, this, &MainWindow::showRunEnd);
@@ -138,8 +123,14 @@ void MainWindow::resetState()
     ui->pushButton_5->setEnabled(false);
     ui->pushButton_6->setEnabled(false);
 
-    // What the last picks recorded goes with them.
-    state = WorkState();
+    // What the last picks recorded goes with them; the mode, the source folder and the last
+    // output stay, so "Mostra i file generati" still shows where the last run wrote.
+    WorkState kept;
+    kept.sourceMode = state.sourceMode;
+    kept.sourceFolderPath = state.sourceFolderPath;
+    kept.sourceDir = state.sourceDir;
+    kept.resultInfo = state.resultInfo;
+    state = kept;
 }
 
 void MainWindow::on_pushButton_clicked()
@@ -231,6 +222,11 @@ void MainWindow::dropEvent(QDropEvent *event)
 }
 
 void MainWindow::on_pushBtnQuit_clicked()
+{
+    quit();
+}
+
+void MainWindow::quit()
 {
     // std::exit() destroys nothing on main()'s stack, so the encoders are stopped and their
     // temporary files removed here.

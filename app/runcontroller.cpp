@@ -1,5 +1,6 @@
 #include "runcontroller.h"
 #include "encoderjob.h"
+#include "runfolder.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -7,6 +8,15 @@
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
+
+namespace {
+
+QString foldedName(const QString &path)
+{
+    return QFileInfo(path).fileName().toCaseFolded();
+}
+
+} // namespace
 
 void showErrorBox(QWidget *parent, const QString &path)
 {
@@ -39,9 +49,16 @@ int RunController::jobLimit()
     return qMax(1, QThread::idealThreadCount());
 }
 
-void RunController::start(const QList<RunTask> &tasks, int listed, int jobs)
+void RunController::start(const QList<RunTask> &runTasks, int listed, int jobs)
 {
-    waiting = tasks;
+    tasks = runTasks;
+    outcomes = QList<Outcome>();
+    for (int i = 0; i < tasks.size(); ++i) {
+        outcomes.append(Outcome::Waiting);
+    }
+    nextToStart = 0;
+    nextToReport = 0;
+    written.clear();
     count = listed;
     limit = qMax(1, jobs);
     startMore();
@@ -50,44 +67,79 @@ void RunController::start(const QList<RunTask> &tasks, int listed, int jobs)
 
 void RunController::stop()
 {
-    for (EncoderJob *job : qAsConst(running)) {
-        disconnect(job, nullptr, this, nullptr);
-        job->stop();
-        job->deleteLater();
+    stopJobs();
+    nextToStart = tasks.size();
+    nextToReport = tasks.size();
+}
+
+void RunController::stopJobs()
+{
+    for (auto job = running.cbegin(); job != running.cend(); ++job) {
+        disconnect(job.key(), nullptr, this, nullptr);
+        job.key()->stop();
+        job.key()->deleteLater();
     }
     running.clear();
+    // The jobs are stopped, so nothing writes in the folder any more: its lock file goes.
+    folder.reset();
+    updateEncoding();
 }
 
 void RunController::startMore()
 {
-    while (!waiting.isEmpty() && running.size() < limit && !waitsForRunningJob(waiting.first())) {
-        startJob(waiting.takeFirst());
+    while (nextToStart < tasks.size() && running.size() < limit
+           && !waitsForRunningJob(tasks.at(nextToStart))) {
+        startTask(nextToStart++);
     }
     updateEncoding();
 }
 
-void RunController::startJob(const RunTask &task)
+void RunController::startTask(int index)
 {
+    const RunTask &task = tasks.at(index);
     emit fileStarted(task.position, count, task.output);
+    if (!openFolder(task.output)) {
+        failDestination(index);
+        return;
+    }
+    // On a disk that folds case, the earlier twin's output would be replaced without a word.
+    if (folder->foldsCase() && written.contains(foldedName(task.output))) {
+        recordOutcome(index, Outcome::Failed);
+        return;
+    }
     const QString appPath = QCoreApplication::applicationDirPath();
     auto *job = new EncoderJob(appPath + QStringLiteral("/lame.exe"), task.source, task.output,
-                               this);
+                               *folder, this);
     if (!job->start()) {
-        reportFailure(task.source);
-        job->deleteLater();
+        const bool destination = job->destinationFailed();
+        delete job;
+        destination ? failDestination(index) : recordOutcome(index, Outcome::Failed);
         return;
     }
     qDebug() << "App path : " << appPath;
     connect(job, &EncoderJob::finished, this,
             [this, job](bool converted) { jobFinished(job, converted); });
-    running.append(job);
+    running.insert(job, index);
+    outcomes[index] = Outcome::Running;
+}
+
+bool RunController::openFolder(const QString &output)
+{
+    if (!folder) {
+        // Taken at the first file to convert: a run that skips every file writes nothing.
+        folder = std::make_unique<RunFolder>(QFileInfo(output).absolutePath());
+        if (!folder->open()) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool RunController::waitsForRunningJob(const RunTask &task) const
 {
-    const QString name = QFileInfo(task.source).fileName();
-    for (const EncoderJob *job : running) {
-        if (QFileInfo(job->source()).fileName().compare(name, Qt::CaseInsensitive) == 0) {
+    const QString name = foldedName(task.source);
+    for (const int index : running) {
+        if (foldedName(tasks.at(index).source) == name) {
             return true;
         }
     }
@@ -96,32 +148,69 @@ bool RunController::waitsForRunningJob(const RunTask &task) const
 
 void RunController::jobFinished(EncoderJob *job, bool converted)
 {
-    running.removeOne(job);
+    const int index = running.take(job);
     job->deleteLater();
-    if (!converted) {
-        reportFailure(job->source());
+    if (job->destinationFailed()) {
+        failDestination(index);
+    } else {
+        if (converted) {
+            written.insert(foldedName(tasks.at(index).output));
+        }
+        recordOutcome(index, converted ? Outcome::Converted : Outcome::Failed);
+        startMore();
     }
-    startMore();
     finishIfDone();
 }
 
-void RunController::reportFailure(const QString &source)
+void RunController::recordOutcome(int index, Outcome outcome)
 {
-    failures.append(source);
-    // Never a box inside a job's signal: the box's own event loop would run the next handlers
-    // nested in this one. The event loop shows it once this handler has returned.
-    if (failures.size() == 1 && !showingBox) {
-        QTimer::singleShot(0, this, &RunController::showFailures);
+    outcomes[index] = outcome;
+    // A failure is shown once every file before it in the listing has ended, so the boxes come
+    // in listing order however the encoders finish.
+    while (nextToReport < nextToStart && (outcomes.at(nextToReport) == Outcome::Converted
+                                          || outcomes.at(nextToReport) == Outcome::Failed)) {
+        if (outcomes.at(nextToReport) == Outcome::Failed) {
+            queueBox(tasks.at(nextToReport).source);
+        }
+        ++nextToReport;
     }
 }
 
-void RunController::showFailures()
+void RunController::failDestination(int index)
 {
+    // Every further file would fail there too: the run ends with the failures before this one
+    // and one box for the folder. Files stopped or never started get none.
+    const QString destination = QFileInfo(tasks.at(index).output).absolutePath();
+    stopJobs();
+    for (int i = nextToReport; i < index; ++i) {
+        if (outcomes.at(i) == Outcome::Failed) {
+            queueBox(tasks.at(i).source);
+        }
+    }
+    queueBox(destination);
+    nextToStart = tasks.size();
+    nextToReport = tasks.size();
+}
+
+void RunController::queueBox(const QString &path)
+{
+    boxes.append(path);
+    // Never a box inside a job's signal: the box's own event loop would run the next handlers
+    // nested in this one. The event loop shows it once this handler has returned.
+    if (!boxesQueued && !showingBox) {
+        boxesQueued = true;
+        QTimer::singleShot(0, this, &RunController::showBoxes);
+    }
+}
+
+void RunController::showBoxes()
+{
+    boxesQueued = false;
     // Jobs keep ending and starting while a box is up; their failures queue behind it.
-    while (!failures.isEmpty()) {
-        const QString source = failures.takeFirst();
+    while (!boxes.isEmpty()) {
+        const QString path = boxes.takeFirst();
         showingBox = true;
-        showErrorBox(window, source);
+        showErrorBox(window, path);
         showingBox = false;
     }
     finishIfDone();
@@ -137,7 +226,8 @@ void RunController::updateEncoding()
 
 void RunController::finishIfDone()
 {
-    if (waiting.isEmpty() && running.isEmpty() && failures.isEmpty() && !showingBox) {
+    if (nextToReport == tasks.size() && running.isEmpty() && boxes.isEmpty() && !showingBox) {
+        folder.reset();
         emit finished();
     }
 }

@@ -1,11 +1,16 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class EncoderJob;
+class RunFolder;
 class QWidget;
 
 // One file a run converts: its 1-based position in the listing, its source and its output.
@@ -16,11 +21,13 @@ struct RunTask
     QString output;
 };
 
-// The "Errore" box for a file that cannot be converted, naming it.
+// The "Errore" box for a file that cannot be converted, or a folder that cannot take files,
+// naming it.
 void showErrorBox(QWidget *parent, const QString &path);
 
 // Drives a run: starts the encoder jobs in listing order, keeps up to a limit of them running at
-// once, and shows one "Errore" box per failed file, one box at a time.
+// once, and shows one "Errore" box per failed file, in listing order, one box at a time. When
+// the destination itself cannot take files, the run ends there with one box naming it.
 class RunController : public QObject
 {
     Q_OBJECT
@@ -33,9 +40,10 @@ public:
     // else one per core. Read anew for every run.
     static int jobLimit();
 
-    // Starts converting tasks, at most limit at once. Two files whose names are equal ignoring
-    // case never run at once: a case-folding destination would make them one file, so the later
-    // one waits for the earlier. count is the size of the listing, for "i/n".
+    // Starts converting tasks, which all write into one folder, at most limit at once. Two
+    // files whose names are equal ignoring case never run at once, and where the destination
+    // folds case the later one fails instead of replacing the earlier one's output. count is
+    // the size of the listing, for "i/n".
     void start(const QList<RunTask> &tasks, int count, int limit);
 
     // Ends the run for good, for the program's exit: kills every encoder, waits for it and
@@ -50,21 +58,34 @@ signals:
     void finished();
 
 private:
+    enum class Outcome { Waiting, Running, Converted, Failed };
+
     void startMore();
-    void startJob(const RunTask &task);
+    void startTask(int index);
+    bool openFolder(const QString &output);
     bool waitsForRunningJob(const RunTask &task) const;
     void jobFinished(EncoderJob *job, bool converted);
-    void reportFailure(const QString &source);
-    void showFailures();
+    void recordOutcome(int index, Outcome outcome);
+    void failDestination(int index);
+    void stopJobs();
+    void queueBox(const QString &path);
+    void showBoxes();
     void updateEncoding();
     void finishIfDone();
 
     QWidget *window;
-    QList<RunTask> waiting;
-    QList<EncoderJob *> running;
-    QStringList failures;
+    QList<RunTask> tasks;
+    QList<Outcome> outcomes;
+    int nextToStart = 0;
+    int nextToReport = 0;
+    QMap<EncoderJob *, int> running;
+    std::unique_ptr<RunFolder> folder;
+    // Output names written in this run, case folded.
+    QSet<QString> written;
+    QStringList boxes;
     int count = 0;
     int limit = 1;
     bool encoding = false;
+    bool boxesQueued = false;
     bool showingBox = false;
 };

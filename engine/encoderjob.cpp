@@ -1,30 +1,76 @@
 #include "encoderjob.h"
 #include "rebuild.h"
+#include "runfolder.h"
 #include "safefiles.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
 namespace {
 
-bool writeAll(QFile &file, const QByteArray &bytes)
+// Marker positions are signed 32-bit, so a source must stay below 2 GiB; the margin keeps a
+// position plus a marker's length from wrapping.
+const qint64 largestSource = (qint64(1) << 31) - (qint64(1) << 20);
+
+// The pieces in which bytes are copied: a job never holds more of a file at once.
+const qint64 copyPieceSize = 1 << 20;
+
+// Appends range of from to to, in pieces. A short read (the source shrank) fails.
+bool copyRange(QFile &from, const SourceRange &range, QFile &to)
 {
-    return file.write(bytes) == bytes.size();
+    if (!from.seek(range.start)) {
+        return false;
+    }
+    for (qint64 left = range.size; left > 0;) {
+        const QByteArray piece = from.read(qMin(left, copyPieceSize));
+        if (piece.isEmpty() || to.write(piece) != piece.size()) {
+            return false;
+        }
+        left -= piece.size();
+    }
+    return true;
 }
 
-// One QByteArray holds a little less than 2 GiB, and asking for more aborts the program; so
-// the limit keeps a margin below it.
-const qint64 largestSource = (qint64(1) << 31) - (qint64(1) << 20);
+// Moves the whole content of file by bytes towards its end, leaving room in front; from the
+// back, so no piece is overwritten before it has moved.
+bool shiftForward(QFile &file, qint64 bytes)
+{
+    qint64 end = file.size();
+    if (!file.resize(end + bytes)) {
+        return false;
+    }
+    while (end > 0) {
+        const qint64 size = qMin(end, copyPieceSize);
+        end -= size;
+        if (!file.seek(end)) {
+            return false;
+        }
+        const QByteArray piece = file.read(size);
+        if (piece.size() != size || !file.seek(end + bytes) || file.write(piece) != size) {
+            return false;
+        }
+    }
+    return file.seek(0);
+}
+
+qint64 totalSize(const QList<SourceRange> &pieces)
+{
+    qint64 total = 0;
+    for (const SourceRange &piece : pieces) {
+        total += piece.size;
+    }
+    return total;
+}
 
 } // namespace
 
 EncoderJob::EncoderJob(const QString &encoder, const QString &source, const QString &output,
-                       QObject *parent)
+                       RunFolder &folder, QObject *parent)
     : QObject(parent)
     , encoder(encoder)
     , sourcePath(source)
     , outputPath(output)
+    , folder(folder)
 {
 }
 
@@ -43,13 +89,19 @@ QString EncoderJob::errorString() const
     return error;
 }
 
+bool EncoderJob::destinationFailed() const
+{
+    return destinationFault;
+}
+
 bool EncoderJob::start()
 {
-    if (!readSource()) {
+    if (!openSource()) {
         return false;
     }
     QFile encoded;
-    if (!openNewTemporary(QFileInfo(outputPath).absolutePath(), encoded)) {
+    if (!folder.openNewTemporary(encoded)) {
+        destinationFault = folder.cannotTakeFiles();
         return fail(encoded.errorString());
     }
     encodedPath = encoded.fileName();
@@ -62,13 +114,13 @@ bool EncoderJob::start()
     connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
             &EncoderJob::encoderFinished);
     connect(&process, &QProcess::errorOccurred, this, &EncoderJob::encoderError);
-    process.start(encoder, { QStringLiteral("--resample"), QStringLiteral("44.1"),
-                             QStringLiteral("-b"), QStringLiteral("192"), sourcePath,
-                             encodedPath });
+    process.startEncoder(encoder, { QStringLiteral("--resample"), QStringLiteral("44.1"),
+                                    QStringLiteral("-b"), QStringLiteral("192"), sourcePath,
+                                    encodedPath });
     return true;
 }
 
-bool EncoderJob::readSource()
+bool EncoderJob::openSource()
 {
     // Checked before any open: opening a FIFO would wait for a writer, and a device never ends.
     const QFileInfo info(sourcePath);
@@ -81,19 +133,27 @@ bool EncoderJob::readSource()
     if (sameFile(outputPath, sourcePath)) {
         return fail(QStringLiteral("the output is the source itself"));
     }
-    QFile source(sourcePath);
-    if (!source.open(QIODevice::ReadOnly)) {
-        return fail(source.errorString());
+    sourceFile.setFileName(sourcePath);
+    if (!sourceFile.open(QIODevice::ReadOnly)) {
+        return fail(sourceFile.errorString());
     }
-    const QByteArray bytes = source.readAll();
-    if (source.error() != QFileDevice::NoError) {
-        return fail(source.errorString());
-    }
-    if (bytes.isEmpty()) {
+    sourceSize = sourceFile.size();
+    sourceModified = sourceFile.fileTime(QFileDevice::FileModificationTime);
+    if (sourceSize == 0) {
         return fail(QStringLiteral("the source is empty"));
     }
-    scan = scanTags(bytes);
+    if (sourceSize > largestSource || !scanTags(sourceFile, scan)) {
+        return fail(QStringLiteral("the source cannot be read whole"));
+    }
     return true;
+}
+
+bool EncoderJob::sourceUnchanged()
+{
+    // The pieces are read back by position after the encoder: they must still be where the
+    // scan found them.
+    return sourceFile.size() == sourceSize
+        && sourceFile.fileTime(QFileDevice::FileModificationTime) == sourceModified;
 }
 
 void EncoderJob::stop()
@@ -132,8 +192,6 @@ void EncoderJob::encoderFinished(int exitCode, QProcess::ExitStatus exitStatus)
 
 bool EncoderJob::writeOutput()
 {
-    // The encoder's file is ours alone and not yet under the output's name, so it is completed
-    // in place: in the usual layout the pieces only follow the audio, which is never copied.
     QFile file(encodedPath);
     if (!file.open(QIODevice::ReadWrite)) {
         return fail(file.errorString());
@@ -141,29 +199,54 @@ bool EncoderJob::writeOutput()
     if (file.size() == 0) {
         return fail(QStringLiteral("the encoder wrote nothing"));
     }
-    const RebuildLayout layout = rebuildLayout(scan);
-    if (!layout.beforeAudio.isEmpty()) {
-        const QByteArray audio = file.readAll();
-        if (file.error() != QFileDevice::NoError || !file.seek(0)
-            || !writeAll(file, layout.beforeAudio + audio)) {
-            return fail(file.errorString());
-        }
-    } else if (!file.seek(file.size())) {
-        return fail(file.errorString());
+    if (!sourceUnchanged()) {
+        return fail(QStringLiteral("the source changed while it was converted"));
     }
-    // A full disk may only show when the buffer goes out, so flush and close are checked too.
-    if (!writeAll(file, layout.afterAudio) || !file.flush()) {
-        return fail(file.errorString());
+    if (!completeEncodedFile(file)) {
+        return fail(file.error() != QFileDevice::NoError ? file.errorString()
+                                                         : sourceFile.errorString());
+    }
+    // Durable before visible: a power cut must never leave a short file under the output's name.
+    QString syncError;
+    if (!syncFile(file, syncError)) {
+        return fail(syncError);
     }
     file.close();
     if (file.error() != QFileDevice::NoError) {
         return fail(file.errorString());
     }
-    QString renameError;
-    if (!replaceFile(encodedPath, outputPath, renameError)) {
-        return fail(renameError);
+    if (!replaceFile(encodedPath, outputPath, syncError)) {
+        return fail(syncError);
     }
     encodedPath.clear();
+    if (!syncFolder(folder.path(), syncError)) {
+        return fail(syncError);
+    }
+    return true;
+}
+
+bool EncoderJob::completeEncodedFile(QFile &file)
+{
+    // The encoder's file is ours alone and not yet under the output's name, so it is completed
+    // in place: in the usual layout the pieces only follow the audio, which then never moves.
+    const RebuildLayout layout = rebuildLayout(scan);
+    const qint64 frontSize = totalSize(layout.beforeAudio);
+    if (frontSize > 0 && !shiftForward(file, frontSize)) {
+        return false;
+    }
+    for (const SourceRange &piece : layout.beforeAudio) {
+        if (!copyRange(sourceFile, piece, file)) {
+            return false;
+        }
+    }
+    if (!file.seek(file.size())) {
+        return false;
+    }
+    for (const SourceRange &piece : layout.afterAudio) {
+        if (!copyRange(sourceFile, piece, file)) {
+            return false;
+        }
+    }
     return true;
 }
 
@@ -180,6 +263,9 @@ void EncoderJob::end(bool converted)
     }
     ended = true;
     disconnect(&process, nullptr, this, nullptr);
+    // Asked while the temporary still takes its room: a disk that the encoder filled has room
+    // again once it is gone.
+    destinationFault = !converted && folder.cannotTakeFiles();
     removeTemporaryFile();
     emit finished(converted);
 }

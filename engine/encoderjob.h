@@ -1,23 +1,30 @@
 #pragma once
 
+#include "encoderprocess.h"
 #include "tagscan.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QObject>
-#include <QProcess>
 #include <QString>
 
-// Converts one source file: the encoder writes into a new temporary file beside the output, the
-// Lyrics3 block and tag tail it drops are put back into that file, and it is then renamed over
-// the output's name. So nothing but a finished file ever appears under the output's name, an
-// existing output survives every failure, and the source is never opened for writing. Each job
-// owns its encoder process, so several can run at once.
+class RunFolder;
+
+// Converts one source file: the encoder writes into a new temporary file of the run in the
+// output's folder, the Lyrics3 block and tag tail it drops are put back into that file from the
+// source, and the file is synced and renamed over the output's name. So nothing but a finished
+// file ever appears under the output's name, an existing output survives every failure, and the
+// source is never opened for writing. The job keeps the source open and holds only positions in
+// it, never its bytes, so a source of any size costs little memory. Each job owns its encoder
+// process, so several can run at once.
 class EncoderJob : public QObject
 {
     Q_OBJECT
 
 public:
+    // folder is the output's folder, opened; it must outlive the job.
     EncoderJob(const QString &encoder, const QString &source, const QString &output,
-               QObject *parent = nullptr);
+               RunFolder &folder, QObject *parent = nullptr);
     ~EncoderJob() override;
 
     // Reads and checks the source, then starts the encoder. Returns false, with errorString()
@@ -33,6 +40,10 @@ public:
     QString source() const;
     QString errorString() const;
 
+    // After a failure: whether the output's folder, not the file, is to blame (see
+    // RunFolder::cannotTakeFiles()). Any file would fail there.
+    bool destinationFailed() const;
+
 signals:
     // Exactly once after a successful start(): converted is true when the output is in place,
     // false when it is not (errorString() says why) and its name holds what it held before.
@@ -41,8 +52,10 @@ signals:
 private:
     void encoderFinished(int exitCode, QProcess::ExitStatus exitStatus);
     void encoderError(QProcess::ProcessError error);
-    bool readSource();
+    bool openSource();
+    bool sourceUnchanged();
     bool writeOutput();
+    bool completeEncodedFile(QFile &file);
     bool fail(const QString &reason);
     void end(bool converted);
     void removeTemporaryFile();
@@ -50,9 +63,14 @@ private:
     const QString encoder;
     const QString sourcePath;
     const QString outputPath;
+    RunFolder &folder;
     QString error;
-    QProcess process;
+    EncoderProcess process;
+    QFile sourceFile;
+    qint64 sourceSize = 0;
+    QDateTime sourceModified;
     TagScan scan;
     QString encodedPath;
     bool ended = false;
+    bool destinationFault = false;
 };

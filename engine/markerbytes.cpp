@@ -30,19 +30,33 @@ int findMarker(const QByteArray &content, const QByteArray &marker, int from)
     return -1;
 }
 
-bool recordFirstMarker(const QByteArray &content, const QByteArray &marker, int32_t &cursor,
-                       int32_t &position)
+FirstMarker::FirstMarker(const QByteArray &marker)
+    : marker(marker)
 {
-    bool recorded = false;
-    for (;;) {
-        cursor = findMarker(content, marker, cursor);
-        if (cursor < 0) {
-            return recorded;
+}
+
+void FirstMarker::search(const QByteArray &window, qint64 windowStart)
+{
+    // Offsets below nextStart were looked at in an earlier window.
+    int from = int(qMax<qint64>(0, nextStart - windowStart));
+    while (found == 1) {
+        const int hit = findMarker(window, marker, from);
+        if (hit < 0) {
+            break;
         }
-        if (position == 1) {
-            position = cursor;
-            recorded = true;
-        }
-        ++cursor;
+        anySeen = true;
+        found = int32_t(windowStart + hit);
+        from = hit + 1;
     }
+    nextStart = qMax(nextStart, windowStart + window.size() - marker.size() + 1);
+}
+
+int32_t FirstMarker::position() const
+{
+    return found;
+}
+
+bool FirstMarker::seen() const
+{
+    return anySeen;
 }

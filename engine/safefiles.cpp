@@ -1,9 +1,20 @@
 #include "safefiles.h"
 
+#include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
+#include <QFileInfo>
 #include <QString>
 
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -19,31 +30,94 @@ std::filesystem::path nativePath(const QString &path)
 #endif
 }
 
-} // namespace
-
-bool sameFile(const QString &first, const QString &second)
+bool equivalent(const QString &first, const QString &second)
 {
-    // Device and inode, or on Windows volume serial number and file index; an error (neither
-    // exists) is no match either.
     std::error_code code;
     return std::filesystem::equivalent(nativePath(first), nativePath(second), code) && !code;
 }
 
-bool openNewTemporary(const QString &folder, QFile &file)
+#ifndef Q_OS_WIN
+// A file system that has no sync of its own (some FUSE ones) says so with these.
+bool syncUnsupported(int code)
 {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const quint64 token = QRandomGenerator::global()->generate64();
-        file.setFileName(folder + QStringLiteral("/.tunewright-%1.part").arg(token, 16, 16,
-                                                                           QLatin1Char('0')));
-        // NewOnly creates the file exclusively: never an existing file, never through a link.
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            return true;
-        }
-        if (!file.exists()) {
-            return false;
-        }
+    return code == EINVAL || code == ENOTSUP || code == EOPNOTSUPP || code == ENOSYS;
+}
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+#endif
+
+} // namespace
+
+bool sameFile(const QString &first, const QString &second)
+{
+    if (equivalent(first, second)) {
+        return true;
     }
-    return false;
+    const QFileInfo firstInfo(first);
+    const QFileInfo secondInfo(second);
+    if (!firstInfo.exists() || !secondInfo.exists()
+        || firstInfo.fileName().compare(secondInfo.fileName(), Qt::CaseInsensitive) != 0
+        || !equivalent(firstInfo.absolutePath(), secondInfo.absolutePath())) {
+        return false;
+    }
+    // Both spellings exist, but a folder that folds case lists only one of them: the other is
+    // that one under another name.
+    const QStringList listed = QDir(firstInfo.absolutePath())
+                                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+    return !listed.contains(firstInfo.fileName()) || !listed.contains(secondInfo.fileName());
+}
+
+bool openNewFile(const QString &path, QFile &file)
+{
+    file.setFileName(path);
+    // NewOnly creates the file exclusively: never an existing file, never through a link.
+    return file.open(QIODevice::ReadWrite | QIODevice::NewOnly);
+}
+
+bool syncFile(QFile &file, QString &error)
+{
+    if (!file.flush()) {
+        error = file.errorString();
+        return false;
+    }
+#ifdef Q_OS_WIN
+    if (!FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle())))
+        && GetLastError() != ERROR_INVALID_FUNCTION) {
+        error = QStringLiteral("sync failed (Windows error %1)").arg(GetLastError());
+        return false;
+    }
+#else
+    if (::fsync(file.handle()) != 0 && !syncUnsupported(errno)) {
+        error = systemError(errno);
+        return false;
+    }
+#endif
+    return true;
+}
+
+bool syncFolder(const QString &folder, QString &error)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(folder)
+    Q_UNUSED(error)
+    return true;
+#else
+    const int descriptor = ::open(QFile::encodeName(folder).constData(),
+                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) {
+        error = systemError(errno);
+        return false;
+    }
+    const bool synced = ::fsync(descriptor) == 0 || syncUnsupported(errno);
+    if (!synced) {
+        error = systemError(errno);
+    }
+    ::close(descriptor);
+    return synced;
+#endif
 }
 
 bool replaceFile(const QString &from, const QString &to, QString &error)

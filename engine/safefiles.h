@@ -3,16 +3,25 @@
 class QFile;
 class QString;
 
-// Whether both paths name one existing file or folder once links are followed: the same device
-// and inode, or on Windows the same volume serial number and file index. This sees through hard
-// links, symbolic links, bind mounts, other spellings and case-folding file systems. False when
-// either path does not exist.
+// Whether both paths name one existing file or folder: the same device and inode, or on Windows
+// the same volume serial number and file index, once links are followed; or, in one folder, two
+// spellings of a name that differ only in case where the folder folds case. (FUSE's FAT and
+// exFAT give each spelling its own inode number, so the inode alone misses that.) This sees
+// through hard links, symbolic links, bind mounts and other spellings. False when either path
+// does not exist.
 bool sameFile(const QString &first, const QString &second);
 
-// Opens file as a new, empty file in folder that did not exist before. Its name starts with "."
-// and does not end in ".mp3", so a listing of MP3 files never picks it up. On failure returns
-// false and file.errorString() says why.
-bool openNewTemporary(const QString &folder, QFile &file);
+// Opens path as a new, empty file that did not exist before, never through a link. On failure
+// returns false and file.errorString() says why.
+bool openNewFile(const QString &path, QFile &file);
+
+// Pushes what was written to file, which is open, on to the disk; a file system that cannot
+// sync counts as done. On failure returns false and fills error.
+bool syncFile(QFile &file, QString &error);
+
+// Pushes folder's list of names to the disk, so a rename in it survives a power cut. Where
+// folders cannot be synced (Windows, some file systems) this counts as done.
+bool syncFolder(const QString &folder, QString &error);
 
 // Renames from to to, replacing whatever name to was, a link included (the link is replaced,
 // not followed). The rename is atomic: to names either its old file or the new one. On failure

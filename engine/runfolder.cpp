@@ -1,0 +1,136 @@
+#include "runfolder.h"
+#include "safefiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QStorageInfo>
+
+namespace {
+
+const QString prefix = QStringLiteral(".tunewright-");
+
+// Below this much free room a failed file is taken as the destination's fault: no encoded file
+// of any use fits in it.
+const qint64 roomMargin = 256 * 1024;
+
+// The token in ".tunewright-<token>-<n>.part", or in the single-part names of older versions.
+QString tokenOf(const QString &temporaryName)
+{
+    const QString middle = temporaryName.mid(prefix.size(),
+                                             temporaryName.size() - prefix.size() - 5);
+    return middle.section(QLatin1Char('-'), 0, 0);
+}
+
+} // namespace
+
+RunFolder::RunFolder(const QString &path)
+    : folder(path)
+{
+}
+
+// Out of line: QLockFile is complete only here. Its destructor removes the lock file.
+RunFolder::~RunFolder() = default;
+
+QString RunFolder::path() const
+{
+    return folder;
+}
+
+QString RunFolder::errorString() const
+{
+    return error;
+}
+
+bool RunFolder::foldsCase() const
+{
+    return folds;
+}
+
+QString RunFolder::lockPath(const QString &name) const
+{
+    return folder + QLatin1Char('/') + prefix + name + QStringLiteral(".lock");
+}
+
+bool RunFolder::open()
+{
+    for (int attempt = 0; attempt < 10 && !lock; ++attempt) {
+        const QString candidate = QString::number(QRandomGenerator::global()->generate64(), 16);
+        auto held = std::make_unique<QLockFile>(lockPath(candidate));
+        held->setStaleLockTime(0);
+        if (held->tryLock(0)) {
+            token = candidate;
+            lock = std::move(held);
+        } else if (held->error() != QLockFile::LockFailedError) {
+            error = QStringLiteral("no lock file can be made in %1").arg(folder);
+            return false;
+        }
+    }
+    if (!lock) {
+        error = QStringLiteral("no free lock file name in %1").arg(folder);
+        return false;
+    }
+    // The token is lower-case hex, so the upper-case name is another spelling of the lock file.
+    folds = QFileInfo::exists(lockPath(token.toUpper()).replace(prefix, prefix.toUpper()));
+    sweep();
+    return true;
+}
+
+void RunFolder::sweep() const
+{
+    const QDir directory(folder);
+    const QStringList parts = directory.entryList({ prefix + QStringLiteral("*.part") },
+                                                  QDir::Files | QDir::Hidden | QDir::System);
+    QSet<QString> owners;
+    for (const QString &part : parts) {
+        owners.insert(tokenOf(part));
+    }
+    const QString lockFilter = prefix + QStringLiteral("*.lock");
+    for (const QString &lockName : directory.entryList({ lockFilter }, QDir::Files | QDir::Hidden)) {
+        owners.insert(lockName.mid(prefix.size(), lockName.size() - prefix.size() - 5));
+    }
+    owners.remove(token);
+    for (const QString &owner : qAsConst(owners)) {
+        // A lock file can be taken only when the program that made it has gone; without a lock
+        // file, nothing is writing the temporaries (a run takes its lock before its first one).
+        QLockFile ownerLock(lockPath(owner));
+        ownerLock.setStaleLockTime(0);
+        if (QFileInfo::exists(lockPath(owner)) && !ownerLock.tryLock(0)) {
+            continue;
+        }
+        for (const QString &part : parts) {
+            if (tokenOf(part) == owner) {
+                QFile::remove(directory.filePath(part));
+            }
+        }
+    }
+}
+
+bool RunFolder::openNewTemporary(QFile &file)
+{
+    ++temporaries;
+    return openNewFile(folder + QLatin1Char('/') + prefix + token + QLatin1Char('-')
+                           + QString::number(temporaries) + QStringLiteral(".part"),
+                       file);
+}
+
+bool RunFolder::cannotTakeFiles()
+{
+    if (!QFileInfo(folder).isDir()) {
+        return true;
+    }
+    const QStorageInfo storage(folder);
+    if (storage.isValid() && storage.bytesAvailable() < roomMargin) {
+        return true;
+    }
+    QFile probe;
+    const bool written = openNewTemporary(probe) && probe.write("probe", 5) == 5 && probe.flush();
+    if (probe.isOpen()) {
+        probe.close();
+        probe.remove();
+    }
+    return !written;
+}

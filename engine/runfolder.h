@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QFile;
+class QLockFile;
+
+// One run's hold on its destination folder. While the run lasts it holds a lock file there,
+// ".tunewright-<token>.lock", and names its temporaries ".tunewright-<token>-<n>.part", so a
+// later run can tell the temporaries of a program that no longer runs (killed, or the power
+// went) from those another running program is still writing.
+class RunFolder
+{
+public:
+    explicit RunFolder(const QString &path);
+    ~RunFolder();
+
+    // Takes the lock file, then removes the temporaries and lock files that runs no longer
+    // running left in the folder. Returns false, with errorString() saying why, when no lock
+    // file can be made there.
+    bool open();
+
+    QString path() const;
+    QString errorString() const;
+
+    // Whether the folder ignores letter case, as FAT, exFAT and NTFS do: "Song.mp3" and
+    // "song.mp3" are one file there. Known once open() has succeeded.
+    bool foldsCase() const;
+
+    // Opens a new temporary of this run in the folder. Its name starts with "." and does not
+    // end in ".mp3", so a listing of MP3 files never picks it up. On failure returns false and
+    // file.errorString() says why.
+    bool openNewTemporary(QFile &file);
+
+    // Asked after a failure: whether the folder itself cannot take files, because it is gone or
+    // not a folder, has next to no room left, or a new file cannot be created and written there.
+    bool cannotTakeFiles();
+
+private:
+    void sweep() const;
+    QString lockPath(const QString &token) const;
+
+    const QString folder;
+    QString token;
+    QString error;
+    std::unique_ptr<QLockFile> lock;
+    int temporaries = 0;
+    bool folds = false;
+};
