@@ -4,6 +4,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <cstdio>
+
 using namespace Fixtures;
 
 namespace {
@@ -68,6 +70,77 @@ void take(MainWindow &window, const QString &steps)
         }
     }
 }
+
+// A source of the destination rows, made from its name: "empty", "rejected" (lame refuses it),
+// "slow-rejected" (lame takes a while to refuse it), or else a converted file whose tag tail
+// holds its own name, so each output tells which source it came from.
+QByteArray contentFor(const QString &name)
+{
+    if (name.contains("empty")) {
+        return QByteArray();
+    }
+    if (name.contains("rejected")) {
+        return QByteArray(name.contains("slow") ? 30 << 20 : 5000, 'x');
+    }
+    return sample("low.mp3") + lyrics + "TAG" + name.toUtf8();
+}
+
+// A FAT file system in an image, mounted through FUSE as an unprivileged user can, and unmounted
+// with the object, also after a failed check.
+class FatMount
+{
+public:
+    // options: "ro", or "rw+"; full: a file takes up all room but a few kilobytes.
+    QString mount(const QString &image, const QString &folder, const QString &options, bool full)
+    {
+        QFile file(image);
+        QDir().mkpath(folder);
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(2 << 20)) {
+            return "no image";
+        }
+        file.close();
+        const QString mkfs = QStandardPaths::findExecutable("mkfs.vfat", { "/usr/sbin", "/sbin" });
+        if (mkfs.isEmpty() || quiet(mkfs, { image }) != 0) {
+            return "no mkfs.vfat";
+        }
+        if (quiet("fusefat", { "-o", "rw+", image, folder }) != 0) {
+            return "fusefat cannot mount here";
+        }
+        mounted = folder;
+        const qint64 room = QStorageInfo(folder).bytesAvailable() - 8192;
+        if (full && !writeFile(folder + "/fill", QByteArray(int(room), '\0'))) {
+            return "cannot fill the image";
+        }
+        if (options == "ro") {
+            // fusefat's ro holds even for root, which passes every permission check.
+            quiet("fusermount", { "-u", folder });
+            if (quiet("fusefat", { "-o", "ro", image, folder }) != 0) {
+                mounted.clear();
+                return "fusefat cannot mount read-only here";
+            }
+        }
+        return QString();
+    }
+
+    ~FatMount()
+    {
+        if (!mounted.isEmpty()) {
+            quiet("fusermount", { "-u", mounted });
+        }
+    }
+
+private:
+    static int quiet(const QString &program, const QStringList &arguments)
+    {
+        QProcess process;
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.start(program, arguments);
+        return process.waitForFinished(20000) ? process.exitCode() : -1;
+    }
+
+    QString mounted;
+};
 
 } // namespace
 
@@ -158,6 +231,114 @@ private slots:
         QCOMPARE(written(true), column[4]);
     }
 
+    void cleanup()
+    {
+        // Qt cannot name an undecodable file, so it cannot remove one either.
+        for (const QByteArray &path : qAsConst(rawPaths)) {
+            std::remove(path.constData());
+        }
+        rawPaths.clear();
+    }
+
+    void destination_data()
+    {
+        QTest::addColumn<QStringList>("sources");
+        // Where the run writes: "local", or a FAT stick: "fat", "fat-read-only", "fat-full".
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<int>("jobs");
+        // Whether the destination folder is removed while the first "Errore" box is up.
+        QTest::addColumn<bool>("removedMidRun");
+        // What the "Errore" boxes name, in order: a source, or "destination".
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QStringList>("written");
+        const QStringList two = { "a.mp3", "b.mp3" };
+        QTest::newRow("read-only-stick") << two << "fat-read-only" << 2 << false
+                                         << QStringList("destination") << QStringList();
+        QTest::newRow("full-stick") << two << "fat-full" << 1 << false
+                                    << QStringList("destination") << QStringList();
+        QTest::newRow("removed-mid-run") << QStringList { "a-empty.mp3", "b.mp3", "c.mp3" }
+                                         << "local" << 1 << true
+                                         << QStringList { "a-empty.mp3", "destination" }
+                                         << QStringList();
+        // Listing order, though a's encoder takes longer to fail than b's empty file.
+        QTest::newRow("boxes-in-listing-order")
+            << QStringList { "a-slow-rejected.mp3", "b-empty.mp3", "c.mp3", "d-rejected.mp3" }
+            << "local" << 2 << false
+            << QStringList { "a-slow-rejected.mp3", "b-empty.mp3", "d-rejected.mp3" }
+            << QStringList("c.mp3");
+        // Listed as song.mp3, Song.mp3: the later one gets the box.
+        QTest::newRow("case-twins-on-stick") << QStringList { "Song.mp3", "song.mp3", "z.mp3" }
+                                             << "fat" << 2 << false << QStringList("Song.mp3")
+                                             << QStringList { "song.mp3", "z.mp3" };
+        QTest::newRow("case-twins-on-local-disk")
+            << QStringList { "Song.mp3", "song.mp3" } << "local" << 2 << false << QStringList()
+            << QStringList { "Song.mp3", "song.mp3" };
+        // Listed and boxed in its place, though Qt cannot list it.
+        QTest::newRow("undecodable-name")
+            << QStringList { "a.mp3", QString::fromUtf8("caf\xC3\xA9.mp3"), "d.mp3" } << "local"
+            << 2 << false << QStringList(QString::fromUtf8("caf\xEF\xBF\xBD.mp3"))
+            << QStringList { "a.mp3", "d.mp3" };
+    }
+
+    void destination()
+    {
+        QFETCH(QStringList, sources);
+        QFETCH(QString, destination);
+        QFETCH(int, jobs);
+        QFETCH(bool, removedMidRun);
+        QFETCH(QStringList, boxes);
+        QFETCH(QStringList, written);
+        const QString source = folder("dsrc");
+        const QString out = folder("dest");
+        for (const QString &name : sources) {
+            // An "é" goes in as Latin-1, which is no UTF-8: the name cannot be decoded.
+            const QByteArray path = QFile::encodeName(source) + '/'
+                + (name.contains(QChar(0xE9)) ? name.toLatin1() : name.toUtf8());
+            std::FILE *file = std::fopen(path.constData(), "wb");
+            rawPaths << path;
+            const QByteArray content = contentFor(name);
+            QVERIFY(file && std::fwrite(content.constData(), 1, content.size(), file)
+                        == size_t(content.size()));
+            std::fclose(file);
+        }
+        FatMount stick;
+        if (destination.startsWith("fat")) {
+            const QString failure = stick.mount(directory.filePath("stick.img"), out,
+                                                destination.endsWith("only") ? "ro" : "rw+",
+                                                destination.endsWith("full"));
+            if (!failure.isEmpty()) {
+                QSKIP(qPrintable("no FAT stick to write to: " + failure));
+            }
+        }
+        qputenv("TUNEWRIGHT_JOBS", QByteArray::number(jobs));
+        MainWindow window;
+        DialogDriver driver(source + ' ' + out + ' ' + yes);
+        driver.before = [&](int index) {
+            if (removedMidRun && driver.seen[index].startsWith("Errore")) {
+                QVERIFY(QDir(out).removeRecursively());
+            }
+        };
+        take(window, "folder next start");
+        QStringList named;
+        for (const QString &seen : driver.seen.mid(3)) {
+            const QString path = seen.section('\n', -1);
+            named << (path == out ? "destination" : QFileInfo(path).fileName());
+        }
+        QCOMPARE(named, boxes);
+        QVERIFY(view(window).endsWith(done));
+        // Every output is its source with the audio replaced by lame's; no temporary, no lock.
+        QStringList found;
+        const QDir output(out);
+        for (const QString &name : output.entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
+            const QByteArray expected = contentFor(name).replace(
+                sample("low.mp3"), lameOutput(source + '/' + name));
+            found << name + (readFile(output.filePath(name)) == expected ? "" : "(wrong bytes)");
+        }
+        found.removeOne("fill(wrong bytes)");
+        QCOMPARE(found, written);
+    }
+
+
     void quitDuringRun_data()
     {
         // The sources, TUNEWRIGHT_JOBS, and how many encoders run at once.
@@ -237,6 +418,7 @@ private:
 
     QTemporaryDir directory;
     QMap<QString, QByteArray> sources;
+    QList<QByteArray> rawPaths;
     QList<QUrl> openedUrls;
 };
 
