@@ -3,7 +3,7 @@
 // argument and starts the run. When as many stand-in encoders as the third argument says hold
 // their lock files in STANDIN_LOCK_DIR (with none: when the run has ended), it prints the window
 // flags, the family a button's font resolved to, the bar's maximum and the progress text, and
-// presses "X".
+// presses "X"; with "stay" as the fourth argument it leaves the ending to whoever started it.
 #include "fixtures.h"
 
 #include <QApplication>
@@ -21,7 +21,7 @@ static void runAndQuit(QMainWindow *window)
     new Fixtures::DialogDriver(QCoreApplication::arguments().value(2)
                                + QString::fromUtf8(" S\xC3\xAC"));
     auto *poll = new QTimer(window);
-    QObject::connect(poll, &QTimer::timeout, window, [window, button] {
+    QObject::connect(poll, &QTimer::timeout, window, [window, button, poll] {
         const int encoders = QCoreApplication::arguments().value(3).toInt();
         // A lock file is complete once it has content: the process id comes after the create.
         const QDir locks(qEnvironmentVariable("STANDIN_LOCK_DIR"));
@@ -34,7 +34,11 @@ static void runAndQuit(QMainWindow *window)
                         qPrintable(QFontInfo(button("pushButton")->font()).family()),
                         window->findChild<QProgressBar *>()->maximum(),
                         qPrintable(window->findChild<QLabel *>("label_Bar")->text()));
-            button("pushBtnQuit")->click(); // std::exit() flushes the line out
+            std::fflush(stdout);
+            poll->stop();
+            if (QCoreApplication::arguments().value(4) != QLatin1String("stay")) {
+                button("pushBtnQuit")->click();
+            }
         }
     });
     poll->start(10);

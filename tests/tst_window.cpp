@@ -4,6 +4,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <csignal>
 #include <cstdio>
 
 using namespace Fixtures;
@@ -290,17 +291,7 @@ private slots:
         QFETCH(QStringList, written);
         const QString source = folder("dsrc");
         const QString out = folder("dest");
-        for (const QString &name : sources) {
-            // An "é" goes in as Latin-1, which is no UTF-8: the name cannot be decoded.
-            const QByteArray path = QFile::encodeName(source) + '/'
-                + (name.contains(QChar(0xE9)) ? name.toLatin1() : name.toUtf8());
-            std::FILE *file = std::fopen(path.constData(), "wb");
-            rawPaths << path;
-            const QByteArray content = contentFor(name);
-            QVERIFY(file && std::fwrite(content.constData(), 1, content.size(), file)
-                        == size_t(content.size()));
-            std::fclose(file);
-        }
+        makeSources(source, sources);
         FatMount stick;
         if (destination.startsWith("fat")) {
             const QString failure = stick.mount(directory.filePath("stick.img"), out,
@@ -326,7 +317,142 @@ private slots:
         }
         QCOMPARE(named, boxes);
         QVERIFY(view(window).endsWith(done));
-        // Every output is its source with the audio replaced by lame's; no temporary, no lock.
+        QCOMPARE(exactOutputs(out, source), written);
+    }
+
+
+    void ending_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QByteArray>("jobs");
+        // How many encoders run at once.
+        QTest::addColumn<int>("encoders");
+        // How the program ends: "X", a signal, or "kill" (SIGKILL, or a task manager's end).
+        QTest::addColumn<QString>("ending");
+        const QStringList four = { "1.mp3", "2.mp3", "3.mp3", "4.mp3" };
+        const int cores = qMin(4, QThread::idealThreadCount());
+        // Not a positive number: one encoder per core.
+        QTest::newRow("x-jobs-0-ignored") << four << QByteArray("0") << cores << "X";
+        // Names equal but for case are one file on a case-folding disk: never two at once, and
+        // the files after them wait too. (A Windows folder cannot hold both.)
+#ifndef Q_OS_WIN
+        QTest::newRow("x-case-twins-one-at-a-time")
+            << QStringList { "a.mp3", "A.mp3", "b.mp3" } << QByteArray("2") << 1 << "X";
+        for (const char *signal : { "SIGTERM", "SIGINT", "SIGHUP" }) {
+            QTest::newRow(signal) << four << QByteArray("2") << 2 << signal;
+        }
+#endif
+        // Nothing can clean up after SIGKILL but the system, which ends the encoders with the
+        // program; the next run into the folder removes the temporaries left.
+        QTest::newRow("killed-then-swept") << four << QByteArray("2") << 2 << "kill";
+    }
+
+    void ending()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QByteArray, jobs);
+        QFETCH(int, encoders);
+        QFETCH(QString, ending);
+        // The stand-in encoder beside the spy sleeps until stopped, holding a lock file in locks/.
+        const QString source = folder("quit");
+        const QString output = folder("quit-out");
+        for (const QString &name : names) {
+            QVERIFY(writeFile(source + '/' + name, "not yet a good MP3"));
+        }
+        qputenv("TUNEWRIGHT_JOBS", jobs);
+        qputenv("STANDIN_MODE", "slow");
+        qputenv("FONTCONFIG_FILE", NO_SYSTEM_FONTS);
+        qputenv("STANDIN_LOCK_DIR", QFile::encodeName(folder("locks")));
+        QProcess program;
+        // The source as a terminal passes it, relative; the spy's arguments after it are ignored.
+        program.setWorkingDirectory(source);
+        const QString spy = QStringLiteral(PROGRAM_SPY);
+        const QString count = QString::number(encoders);
+        program.start(spy, { ".", output, count, ending == "X" ? "" : "stay" });
+        QVERIFY(program.waitForReadyRead(30000));
+        // main() makes the window frameless (Qt::Window | Qt::FramelessWindowHint) and, with no
+        // system fonts, finds the narrow font beside the program; only as many encoders started
+        // as allowed, the last one shown, and the bar is busy.
+        QCOMPARE(QString::fromUtf8(program.readLine()).trimmed(),
+                 QString("0x801 Liberation Sans Narrow 0 Elaborazione dei file in corso: %1/%2")
+                     .arg(encoders).arg(names.size()));
+        endProgram(program, ending);
+        QVERIFY2(program.waitForFinished(30000), "the program did not end");
+        QCOMPARE(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0,
+                 ending != "kill");
+        // Every encoder started is gone: a lock file can be taken once the process id it records
+        // names no running process. (After a kill the system ends them a moment later.)
+        const QDir locks(directory.filePath("locks"));
+        QCOMPARE(locks.entryList(QDir::Files).size(), encoders);
+        for (const QString &lock : locks.entryList(QDir::Files)) {
+            QTRY_VERIFY2_WITH_TIMEOUT(QLockFile(locks.filePath(lock)).tryLock(0),
+                                      qPrintable(lock), 10000);
+        }
+        if (ending == "kill") {
+            // A second program's run sweeps what the killed one left, then ends by "X".
+            QVERIFY(!QDir(output).isEmpty(QDir::Files | QDir::Hidden));
+            program.start(spy, { ".", output, count });
+            QVERIFY(program.waitForFinished(30000) && program.exitCode() == 0);
+        }
+        // And so is every temporary file, and the run's lock file.
+        QVERIFY(QDir(output).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    }
+
+    // Two programs converting into one folder at once (two windows, each with its own run):
+    // neither removes the other's temporaries, and each output is exact.
+    void twoRunsIntoOneFolder()
+    {
+        const QString source = folder("two-src");
+        const QString out = folder("two-out");
+        makeSources(source, { "a.mp3", "b.mp3", "c.mp3" });
+        qputenv("TUNEWRIGHT_JOBS", "1");
+        MainWindow first;
+        MainWindow second;
+        const QString answers = source + ' ' + out + ' ' + yes;
+        DialogDriver driver(answers + ' ' + answers);
+        take(first, "folder next");
+        QTest::mouseClick(first.findChild<QPushButton *>("pushButton_4"), Qt::LeftButton);
+        take(second, "folder next start");
+        QTRY_VERIFY_WITH_TIMEOUT(view(first).endsWith(done), 30000);
+        QCOMPARE(driver.seen.size(), 6); // no "Errore" box
+        QCOMPARE(exactOutputs(out, source), QStringList({ "a.mp3", "b.mp3", "c.mp3" }));
+    }
+
+private:
+    static void endProgram(QProcess &program, const QString &ending)
+    {
+        if (ending == "kill") {
+            program.kill();
+        }
+#ifndef Q_OS_WIN
+        const QMap<QString, int> numbers = { { "SIGTERM", SIGTERM }, { "SIGINT", SIGINT },
+                                             { "SIGHUP", SIGHUP } };
+        if (numbers.contains(ending)) {
+            ::kill(pid_t(program.processId()), numbers.value(ending));
+        }
+#endif
+    }
+
+    // Writes a file made by contentFor() for each name into folder.
+    void makeSources(const QString &folder, const QStringList &names)
+    {
+        for (const QString &name : names) {
+            // An "é" goes in as Latin-1, which is no UTF-8: the name cannot be decoded.
+            const QByteArray path = QFile::encodeName(folder) + '/'
+                + (name.contains(QChar(0xE9)) ? name.toLatin1() : name.toUtf8());
+            std::FILE *file = std::fopen(path.constData(), "wb");
+            rawPaths << path;
+            const QByteArray content = contentFor(name);
+            QVERIFY(file && std::fwrite(content.constData(), 1, content.size(), file)
+                        == size_t(content.size()));
+            std::fclose(file);
+        }
+    }
+
+    // The files in out, temporaries and lock files included, each marked unless it is its
+    // source in folder source with the audio replaced by lame's.
+    QStringList exactOutputs(const QString &out, const QString &source)
+    {
         QStringList found;
         const QDir output(out);
         for (const QString &name : output.entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
@@ -335,62 +461,9 @@ private slots:
             found << name + (readFile(output.filePath(name)) == expected ? "" : "(wrong bytes)");
         }
         found.removeOne("fill(wrong bytes)");
-        QCOMPARE(found, written);
+        return found;
     }
 
-
-    void quitDuringRun_data()
-    {
-        // The sources, TUNEWRIGHT_JOBS, and how many encoders run at once.
-        QTest::addColumn<QString>("row");
-        // Not a positive number: one encoder per core.
-        QTest::newRow("jobs-0-ignored") << "1.mp3 2.mp3 3.mp3 4.mp3|0|"
-                                           + QString::number(qMin(4, QThread::idealThreadCount()));
-        // Names equal but for case are one file on a case-folding disk: never two at once, and
-        // the files after them wait too. (A Windows folder cannot hold both.)
-#ifndef Q_OS_WIN
-        QTest::newRow("case-twins-one-at-a-time") << "a.mp3 A.mp3 b.mp3|2|1";
-#endif
-    }
-
-    void quitDuringRun()
-    {
-        QFETCH(QString, row);
-        const QStringList names = row.section('|', 0, 0).split(' ');
-        const int encoders = row.section('|', 2).toInt();
-        // The stand-in encoder beside the spy sleeps until stopped, holding a lock file in locks/.
-        const QString source = folder("quit");
-        const QString output = folder("quit-out");
-        for (const QString &name : names) {
-            QVERIFY(writeFile(source + '/' + name, "not yet a good MP3"));
-        }
-        qputenv("TUNEWRIGHT_JOBS", row.section('|', 1, 1).toLatin1());
-        qputenv("STANDIN_MODE", "slow");
-        qputenv("FONTCONFIG_FILE", NO_SYSTEM_FONTS);
-        qputenv("STANDIN_LOCK_DIR", QFile::encodeName(folder("locks")));
-        QProcess program;
-        // The source as a terminal passes it, relative; the spy's arguments after it are ignored.
-        program.setWorkingDirectory(source);
-        program.start(QStringLiteral(PROGRAM_SPY), { ".", output, QString::number(encoders) });
-        QVERIFY2(program.waitForFinished(30000), "the program did not end after X");
-        QVERIFY(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0);
-        // main() makes the window frameless (Qt::Window | Qt::FramelessWindowHint) and, with no
-        // system fonts, finds the narrow font beside the program; only as many encoders started
-        // as allowed, the last one shown, and the bar is busy.
-        QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()).trimmed(),
-                 QString("0x801 Liberation Sans Narrow 0 Elaborazione dei file in corso: %1/%2")
-                     .arg(encoders).arg(names.size()));
-        // Every encoder started is gone: a lock file can be taken once the process id it records
-        // names no running process. And so is every temporary file.
-        const QDir locks(directory.filePath("locks"));
-        QCOMPARE(locks.entryList(QDir::Files).size(), encoders);
-        for (const QString &lock : locks.entryList(QDir::Files)) {
-            QVERIFY2(QLockFile(locks.filePath(lock)).tryLock(0), qPrintable(lock));
-        }
-        QVERIFY(QDir(output).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-    }
-
-private:
     QString folder(const QString &name)
     {
         QDir(directory.filePath(name)).removeRecursively();
