@@ -321,6 +321,26 @@ private slots:
     }
 
 
+    // On a FAT stick each spelling of a name has its own inode number, yet names one file: a
+    // save name that differs from the source's only in case is the source.
+    void sameFileOnStick()
+    {
+        const QString stick = folder("stick");
+        FatMount mount;
+        const QString failure = mount.mount(directory.filePath("same.img"), stick, "rw+", false);
+        if (!failure.isEmpty()) {
+            QSKIP(qPrintable("no FAT stick to write to: " + failure));
+        }
+        QVERIFY(writeFile(stick + "/Song.mp3", sample("low.mp3")));
+        MainWindow window;
+        // The save dialog sees song.mp3 as there and asks to replace it first.
+        DialogDriver driver(stick + "/Song.mp3 " + stick + "/song.mp3 &Yes OK");
+        take(window, "file next");
+        QCOMPARE(driver.seen.size(), 4);
+        QVERIFY2(driver.seen.last().contains("coincidono"), qPrintable(driver.seen.last()));
+        QCOMPARE(view(window), QString("111000 0 "));
+    }
+
     void ending_data()
     {
         QTest::addColumn<QStringList>("names");
