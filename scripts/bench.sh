@@ -10,4 +10,5 @@ ensure_packages "${base_packages[@]}" xvfb xauth
 build_tree build
 
 build/bench/bench_bytes
+build/bench/bench_job
 QT_QPA_PLATFORM=xcb xvfb-run -a build/bench/bench_conversion "$@" 2>/dev/null

@@ -257,10 +257,6 @@ private slots:
                                          << QStringList("destination") << QStringList();
         QTest::newRow("full-stick") << two << "fat-full" << 1 << false
                                     << QStringList("destination") << QStringList();
-        QTest::newRow("removed-mid-run") << QStringList { "a-empty.mp3", "b.mp3", "c.mp3" }
-                                         << "local" << 1 << true
-                                         << QStringList { "a-empty.mp3", "destination" }
-                                         << QStringList();
         // Listing order, though a's encoder takes longer to fail than b's empty file.
         QTest::newRow("boxes-in-listing-order")
             << QStringList { "a-slow-rejected.mp3", "b-empty.mp3", "c.mp3", "d-rejected.mp3" }
@@ -271,6 +267,13 @@ private slots:
         QTest::newRow("case-twins-on-stick") << QStringList { "Song.mp3", "song.mp3", "z.mp3" }
                                              << "fat" << 2 << false << QStringList("Song.mp3")
                                              << QStringList { "song.mp3", "z.mp3" };
+        // Windows cannot remove a folder while files in it are open, cannot hold both twins in
+        // one folder, and names files in UTF-16, which any name can be.
+#ifndef Q_OS_WIN
+        QTest::newRow("removed-mid-run") << QStringList { "a-empty.mp3", "b.mp3", "c.mp3" }
+                                         << "local" << 1 << true
+                                         << QStringList { "a-empty.mp3", "destination" }
+                                         << QStringList();
         QTest::newRow("case-twins-on-local-disk")
             << QStringList { "Song.mp3", "song.mp3" } << "local" << 2 << false << QStringList()
             << QStringList { "Song.mp3", "song.mp3" };
@@ -279,6 +282,7 @@ private slots:
             << QStringList { "a.mp3", QString::fromUtf8("caf\xC3\xA9.mp3"), "d.mp3" } << "local"
             << 2 << false << QStringList(QString::fromUtf8("caf\xEF\xBF\xBD.mp3"))
             << QStringList { "a.mp3", "d.mp3" };
+#endif
     }
 
     void destination()
@@ -389,7 +393,7 @@ private slots:
         const QString spy = QStringLiteral(PROGRAM_SPY);
         const QString count = QString::number(encoders);
         program.start(spy, { ".", output, count, ending == "X" ? "" : "stay" });
-        QVERIFY(program.waitForReadyRead(30000));
+        QTRY_VERIFY_WITH_TIMEOUT(program.canReadLine(), 30000);
         // main() makes the window frameless (Qt::Window | Qt::FramelessWindowHint) and, with no
         // system fonts, finds the narrow font beside the program; only as many encoders started
         // as allowed, the last one shown, and the bar is busy.
@@ -397,7 +401,9 @@ private slots:
                  QString("0x801 Liberation Sans Narrow 0 Elaborazione dei file in corso: %1/%2")
                      .arg(encoders).arg(names.size()));
         endProgram(program, ending);
-        QVERIFY2(program.waitForFinished(30000), "the program did not end");
+        // (It may have ended already, while the line was awaited.)
+        QVERIFY2(program.waitForFinished(30000) || program.state() == QProcess::NotRunning,
+                 "the program did not end");
         QCOMPARE(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0,
                  ending != "kill");
         // Every encoder started is gone: a lock file can be taken once the process id it records
