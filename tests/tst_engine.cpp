@@ -105,19 +105,23 @@ private slots:
         // None of these may leave anything but the earlier out/song.mp3, untouched.
         QTest::addColumn<QString>("encoder");
         QTest::addColumn<bool>("outputIsSource");
-        QTest::newRow("encoder-missing") << "missing/lame.exe" << false;
-        QTest::newRow("exit-0-writing-nothing") << STANDIN_PROGRAM << false;
-        QTest::newRow("output-hard-link-of-source") << "lame.exe" << true;
+        // The source grows while the encoder runs: its pieces may no longer be where they were.
+        QTest::addColumn<bool>("sourceChanges");
+        QTest::newRow("encoder-missing") << "missing/lame.exe" << false << false;
+        QTest::newRow("exit-0-writing-nothing") << STANDIN_PROGRAM << false << false;
+        QTest::newRow("output-hard-link-of-source") << "lame.exe" << true << false;
+        QTest::newRow("source-changed-meanwhile") << "lame.exe" << false << true;
     }
 
     void job()
     {
         QFETCH(QString, encoder);
         QFETCH(bool, outputIsSource);
+        QFETCH(bool, sourceChanges);
         QTemporaryDir directory;
         const QString source = directory.filePath("song.mp3");
         const QString output = directory.filePath("out/song.mp3");
-        const QByteArray content = sample("low.mp3");
+        QByteArray content = sample("low.mp3");
         QVERIFY(writeFile(source, content) && QDir(directory.path()).mkdir("out"));
         std::error_code linked;
         if (outputIsSource) {
@@ -131,7 +135,12 @@ private slots:
             EncoderJob job(QDir(QCoreApplication::applicationDirPath()).filePath(encoder), source,
                            output, folder);
             QSignalSpy finished(&job, &EncoderJob::finished);
-            QVERIFY(!job.start() || (finished.wait(20000) && !finished.first().first().toBool()));
+            const bool started = job.start();
+            if (sourceChanges) {
+                content += tag;
+                QVERIFY(started && writeFile(source, content));
+            }
+            QVERIFY(!started || (finished.wait(20000) && !finished.first().first().toBool()));
             QVERIFY(!finished.wait(50) && finished.size() <= 1); // ends once, if it started
             QVERIFY(!job.destinationFailed());
         } // the run's lock file goes with its folder

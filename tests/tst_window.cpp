@@ -158,7 +158,8 @@ private slots:
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordUrl");
         // Listed by name without regard to case. A folder run converts b and G (with a Lyrics3
         // block at either end) and d; c (empty, refused before the encoder) and e (the encoder
-        // rejects it) fail; a and f are skipped. Beside it a folder without MP3 files.
+        // rejects it) fail; a and f are skipped. Beside it a folder without MP3 files and one
+        // whose only file is skipped.
         const QByteArray low = sample("low.mp3");
         const QByteArray good = sample("good.mp3");
         sources = { { "a.MP3", good }, { "b.Mp3", low + lyrics + tag }, { "c.mp3", "" },
@@ -169,6 +170,7 @@ private slots:
             QVERIFY(writeFile(src + '/' + file.key(), file.value()));
         }
         folder("no-mp3");
+        QVERIFY(writeFile(folder("good-only") + "/a.mp3", good));
     }
 
     void steps_data()
@@ -190,6 +192,9 @@ private slots:
             // A destination is accepted first, so the refusal must turn INIZIA off again.
             "folder-itself|folder next next|%/src %/out %/src OK|dttc|111000 0|",
             "declined|folder next start|%/src %/out No|dto|111100 0|",
+            // "Nuovo" keeps the last output: a run that converts nothing shows it still.
+            "kept-after-new|file next start new folder next start show|%/src/d.mP3 %/out/d.mP3 "
+                + yes + " %/good-only %/no-mp3 " + yes + "|fsodto|000011 0|d.mP3",
             "drops|drop-refused=%/src/song.mp3.bak drop=%/src/d.mP3|||111000 0|",
         };
         for (const QString &row : rows) {
@@ -267,6 +272,12 @@ private slots:
         QTest::newRow("case-twins-on-stick") << QStringList { "Song.mp3", "song.mp3", "z.mp3" }
                                              << "fat" << 2 << false << QStringList("Song.mp3")
                                              << QStringList { "song.mp3", "z.mp3" };
+        // Names FAT cannot hold are those files' failures, not the stick's.
+        QTest::newRow("names-the-stick-refuses")
+            << QStringList { "a.mp3", "b?.mp3", QString::fromUtf8("na\xC3\xAFve.mp3"), "z.mp3" }
+            << "fat" << 2 << false
+            << QStringList { "b?.mp3", QString::fromUtf8("na\xC3\xAFve.mp3") }
+            << QStringList { "a.mp3", "z.mp3" };
         // Windows cannot remove a folder while files in it are open, cannot hold both twins in
         // one folder, and names files in UTF-16, which any name can be.
 #ifndef Q_OS_WIN
@@ -295,7 +306,6 @@ private slots:
         QFETCH(QStringList, written);
         const QString source = folder("dsrc");
         const QString out = folder("dest");
-        makeSources(source, sources);
         FatMount stick;
         if (destination.startsWith("fat")) {
             const QString failure = stick.mount(directory.filePath("stick.img"), out,
@@ -305,6 +315,7 @@ private slots:
                 QSKIP(qPrintable("no FAT stick to write to: " + failure));
             }
         }
+        makeSources(source, sources);
         qputenv("TUNEWRIGHT_JOBS", QByteArray::number(jobs));
         MainWindow window;
         DialogDriver driver(source + ' ' + out + ' ' + yes);
