@@ -14,10 +14,7 @@ int main(int argc, char *argv[])
     // A logout or kill ends the program as "X" does.
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::received, &window, &MainWindow::quit);
-    // "Open with" and "Send to" pass the source; the first path counts.
-    const QStringList arguments = application.arguments();
-    if (arguments.size() > 1) {
-        window.openPath(arguments.at(1));
-    }
+    // "Open with", "Send to" and the folder entry pass the source.
+    window.openPaths(application.arguments().mid(1));
     return application.exec();
 }

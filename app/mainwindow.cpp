@@ -187,7 +187,20 @@ void MainWindow::pickFolder(const QString &folder)
     ui->pushButton_3->setEnabled(true);
 }
 
-void MainWindow::openPath(const QString &path)
+void MainWindow::openPaths(const QStringList &paths)
+{
+    // One source per run. The first path is taken; the first one left out gets the box, so no
+    // path goes without a word, and a whole selection costs one box at most.
+    const QString refused = paths.isEmpty() || takePath(paths.first()) ? paths.value(1)
+                                                                       : paths.first();
+    if (!refused.isEmpty()) {
+        // Queued, so the box comes once the window is up.
+        QMetaObject::invokeMethod(this, [this, refused] { showErrorBox(this, refused); },
+                                  Qt::QueuedConnection);
+    }
+}
+
+bool MainWindow::takePath(const QString &path)
 {
     // Made absolute with forward slashes, as the dialogs give paths: "Send to" passes
     // backslashes and a terminal relative paths.
@@ -197,10 +210,9 @@ void MainWindow::openPath(const QString &path)
     } else if (isMp3File(info)) {
         pickFile(info.absoluteFilePath());
     } else {
-        // Queued, so the box comes once the window is up.
-        QMetaObject::invokeMethod(this, [this, path] { showErrorBox(this, path); },
-                                  Qt::QueuedConnection);
+        return false;
     }
+    return true;
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
@@ -217,7 +229,7 @@ void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 
 void MainWindow::dropEvent(QDropEvent *event)
 {
-    openPath(event->mimeData()->urls().value(0).toLocalFile());
+    openPaths({ event->mimeData()->urls().value(0).toLocalFile() });
     event->acceptProposedAction();
 }
 

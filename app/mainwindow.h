@@ -27,9 +27,10 @@ public:
     // sourceMode, sourceFolderPath, sourceDir and resultInfo.
     void resetState();
 
-    // Picks path as the source, as "SCEGLI UN FILE" or "SCEGLI UNA CARTELLA" would: a folder,
-    // or a file whose name ends in ".mp3". Anything else gets the "Errore" box.
-    void openPath(const QString &path);
+    // Picks the first of paths as the source, as "SCEGLI UN FILE" or "SCEGLI UNA CARTELLA"
+    // would: a folder, or a file whose name ends in ".mp3". Anything else gets the "Errore" box;
+    // so does the second path, when there is one and the first was taken.
+    void openPaths(const QStringList &paths);
 
     // Ends the program with status 0, as "X" does: a run in progress is stopped and leaves
     // nothing behind.
@@ -49,6 +50,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    bool takePath(const QString &path);
     void pickFile(const QString &path);
     void pickFolder(const QString &folder);
     QList<RunTask> folderTasks(const QFileInfoList &listing);

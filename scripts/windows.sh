@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds Tunewright for 64-bit Windows, runs its tests under Wine and writes
-# build-windows/tunewright-<version>-win64.zip.
+# build-windows/tunewright-<version>-win64.zip and the setup program beside it,
+# tunewright-<version>-win64-setup.exe.
 #
 # Qt's base module and LAME are built from Debian's own source packages, fetched from the
 # archive this machine's apt already uses; both builds are cached under
@@ -10,7 +11,7 @@ cd "$(dirname "$0")/.."
 source scripts/common.sh
 
 ensure_packages g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb imagemagick \
-    xdotool zip unzip dpkg-dev cmake make g++ python3 perl lame fonts-liberation
+    xdotool zip unzip dpkg-dev cmake make g++ python3 perl lame fonts-liberation nsis
 
 readonly triplet=x86_64-w64-mingw32
 readonly root=$PWD
@@ -246,8 +247,8 @@ cp "$out/tests/spy/tunewright-spy.exe" "$bundle/"
 # and fonts, plus the offscreen platform and the test library from the Qt build.
 windows_path() { winepath -w "$1" | tr '\\' /; }
 shown=$(cd "$bundle" && WINEQT_QPA_PLATFORM_PLUGIN_PATH=$(winepath -w "$qt_prefix/plugins/platforms") \
-    timeout 300 wine tunewright-spy.exe "$(windows_path "$check/song.mp3")" \
-        "$(windows_path "$check/out/song.mp3")" 2>/dev/null |
+    SPY_DESTINATION="$(windows_path "$check/out/song.mp3")" \
+    timeout 300 wine tunewright-spy.exe "$(windows_path "$check/song.mp3")" 2>/dev/null |
     tr -d '\r')
 rm "$bundle/tunewright-spy.exe"
 echo "program: $shown"
@@ -264,4 +265,6 @@ else
     echo "note: lame.exe's audio differs from Debian's lame"
 fi
 wineserver -w
-say "done: $zip ($(du -h "$zip" | cut -f1))"
+
+source scripts/windows/setup.sh
+say "done: $zip ($(du -h "$zip" | cut -f1)) and $setup ($(du -h "$setup" | cut -f1))"

@@ -1,9 +1,9 @@
-// Linked with the program's real main(), which takes the source from the first argument and
-// ignores the others. Once its event loop runs, the spy picks the destination given as the second
-// argument and starts the run. When as many stand-in encoders as the third argument says hold
-// their lock files in STANDIN_LOCK_DIR (with none: when the run has ended), it prints the window
-// flags, the family a button's font resolved to, the bar's maximum and the progress text, and
-// presses "X"; with "stay" as the fourth argument it leaves the ending to whoever started it.
+// Linked with the program's real main(), which takes the source from its arguments, as a desktop
+// passes them. Once its event loop runs, the spy picks the destination in SPY_DESTINATION and
+// starts the run. When as many stand-in encoders as SPY_ENCODERS says hold their lock files in
+// STANDIN_LOCK_DIR (with none: when the run has ended), it prints the window flags, the family a
+// button's font resolved to, the bar's maximum and the progress text, and presses "X"; with
+// SPY_STAY set it leaves the ending to whoever started it.
 #include "fixtures.h"
 
 #include <QApplication>
@@ -18,11 +18,11 @@
 static void runAndQuit(QMainWindow *window)
 {
     const auto button = [=](const char *name) { return window->findChild<QPushButton *>(name); };
-    new Fixtures::DialogDriver(QCoreApplication::arguments().value(2)
+    new Fixtures::DialogDriver(qEnvironmentVariable("SPY_DESTINATION")
                                + QString::fromUtf8(" S\xC3\xAC"));
     auto *poll = new QTimer(window);
     QObject::connect(poll, &QTimer::timeout, window, [window, button, poll] {
-        const int encoders = QCoreApplication::arguments().value(3).toInt();
+        const int encoders = qEnvironmentVariableIntValue("SPY_ENCODERS");
         // A lock file is complete once it has content: the process id comes after the create.
         const QDir locks(qEnvironmentVariable("STANDIN_LOCK_DIR"));
         int locked = 0;
@@ -36,7 +36,7 @@ static void runAndQuit(QMainWindow *window)
                         qPrintable(window->findChild<QLabel *>("label_Bar")->text()));
             std::fflush(stdout);
             poll->stop();
-            if (QCoreApplication::arguments().value(4) != QLatin1String("stay")) {
+            if (qEnvironmentVariableIsEmpty("SPY_STAY")) {
                 button("pushBtnQuit")->click();
             }
         }

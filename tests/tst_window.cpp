@@ -49,7 +49,7 @@ bool drop(MainWindow &window, const QString &path)
 }
 
 // Takes the steps in turn: a button (file, folder, next, start, show, new), drop=PATH (taken),
-// drop-refused=PATH or open=PATH (as from the command line). After a "start" that INIZIA
+// drop-refused=PATH or open=PATH,PATH... (as from the command line). After a "start" that INIZIA
 // takes, waits until the run has ended, or INIZIA is on again because the run was declined.
 void take(MainWindow &window, const QString &steps)
 {
@@ -59,7 +59,7 @@ void take(MainWindow &window, const QString &steps)
         if (step.startsWith("drop")) {
             QCOMPARE(drop(window, step.section('=', 1)), step.startsWith("drop="));
         } else if (step.startsWith("open=")) {
-            window.openPath(step.mid(5));
+            window.openPaths(step.mid(5).split(','));
             QCoreApplication::sendPostedEvents(); // shows a queued box, and waits for its answer
         } else {
             const QString name = index > 0 ? QString("pushButton_%1").arg(index + 1) : "pushButton";
@@ -224,6 +224,8 @@ private slots:
             "kept-after-new|file next start new folder next start show|%/src/d.mP3 %/out/d.mP3 "
                 + yes + " %/good-only %/no-mp3 " + yes + "|fsodto|000011 0|d.mP3",
             "drops|drop-refused=%/src/song.mp3.bak drop=%/src/d.mP3|||111000 0|",
+            // A whole selection: the first is taken, the second named, the rest left.
+            "many-paths|open=%/src/d.mP3,%/src/b.Mp3,%/src next|OK %/out/d.mP3|es|111100 0|",
         };
         for (const QString &row : rows) {
             QTest::newRow(qPrintable(row.section('|', 0, 0))) << row.section('|', 1);
@@ -428,12 +430,13 @@ private slots:
         qputenv("STANDIN_MODE", "slow");
         qputenv("FONTCONFIG_FILE", NO_SYSTEM_FONTS);
         qputenv("STANDIN_LOCK_DIR", QFile::encodeName(folder("locks")));
+        qputenv("SPY_DESTINATION", QFile::encodeName(output));
+        qputenv("SPY_ENCODERS", QByteArray::number(encoders));
+        qputenv("SPY_STAY", ending == "X" ? "" : "yes");
         QProcess program;
-        // The source as a terminal passes it, relative; the spy's arguments after it are ignored.
+        // The source as a terminal passes it, relative.
         program.setWorkingDirectory(source);
-        const QString spy = QStringLiteral(PROGRAM_SPY);
-        const QString count = QString::number(encoders);
-        program.start(spy, { ".", output, count, ending == "X" ? "" : "stay" });
+        program.start(QStringLiteral(PROGRAM_SPY), { "." });
         QTRY_VERIFY_WITH_TIMEOUT(program.canReadLine(), 30000);
         // main() makes the window frameless (Qt::Window | Qt::FramelessWindowHint) and, with no
         // system fonts, finds the narrow font beside the program; only as many encoders started
@@ -458,7 +461,8 @@ private slots:
         if (ending == "kill") {
             // A second program's run sweeps what the killed one left, then ends by "X".
             QVERIFY(!QDir(output).isEmpty(QDir::Files | QDir::Hidden));
-            program.start(spy, { ".", output, count });
+            qputenv("SPY_STAY", "");
+            program.start(QStringLiteral(PROGRAM_SPY), { "." });
             QVERIFY(program.waitForFinished(30000) && program.exitCode() == 0);
         }
         // And so is every temporary file, and the run's lock file.
