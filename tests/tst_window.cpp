@@ -12,18 +12,47 @@ using namespace Fixtures;
 namespace {
 
 const QString done = "Operazione completata";
+
+// The dialogs, by a piece of their captions or texts.
+const QString chooseFile = "Scegli il file MP3 originale";
+const QString chooseFolder = "Selezione Cartella";
+const QString saveAs = "Dove vuoi salvare il File?";
+const QString chooseDestination = "Dove vuoi salvare i file?";
+const QString overwrite = "verranno sovrascritti";
+const QString samePath = "i due percorsi dei file coincidono";
+
+// The "Errore" box naming path.
+QString errorFor(const QString &path)
+{
+    return "Errore: Errore durante lo svolgimento dell'operazione, riprovare con file diversi\n"
+        + path;
+}
 const QString yes = QString::fromUtf8("S\xC3\xAC");
 
-// What a person sees: which of the six step buttons are on, the bar's value, the bar's text.
-QString view(MainWindow &window)
+// The six step buttons by the names the rows use, in the window's order.
+const QStringList stepNames = { "file", "folder", "next", "start", "show", "new" };
+
+QString buttonName(const QString &step)
 {
-    QString shown;
-    const QRegularExpression steps("^pushButton");
-    for (const auto *button : window.findChildren<QPushButton *>(steps)) {
-        shown += button->isEnabled() ? '1' : '0';
+    const int index = stepNames.indexOf(step);
+    return index > 0 ? QString("pushButton_%1").arg(index + 1) : "pushButton";
+}
+
+// Which of the six step buttons are on, as a person sees them.
+QStringList enabledSteps(MainWindow &window)
+{
+    QStringList enabled;
+    for (const QString &step : stepNames) {
+        if (window.findChild<QPushButton *>(buttonName(step))->isEnabled()) {
+            enabled << step;
+        }
     }
-    return shown + ' ' + QString::number(window.findChild<QProgressBar *>()->value()) + ' '
-        + window.findChild<QLabel *>("label_Bar")->text();
+    return enabled;
+}
+
+QString progressText(MainWindow &window)
+{
+    return window.findChild<QLabel *>("label_Bar")->text();
 }
 
 // What the lame.exe beside the test writes for source with the program's arguments.
@@ -51,23 +80,21 @@ bool drop(MainWindow &window, const QString &path)
 // Takes the steps in turn: a button (file, folder, next, start, show, new), drop=PATH (taken),
 // drop-refused=PATH or open=PATH,PATH... (as from the command line). After a "start" that INIZIA
 // takes, waits until the run has ended, or INIZIA is on again because the run was declined.
-void take(MainWindow &window, const QString &steps)
+void take(MainWindow &window, const QStringList &steps)
 {
-    const QStringList buttons = { "file", "folder", "next", "start", "show", "new" };
-    for (const QString &step : steps.split(' ')) {
-        const int index = buttons.indexOf(step);
+    for (const QString &step : steps) {
         if (step.startsWith("drop")) {
             QCOMPARE(drop(window, step.section('=', 1)), step.startsWith("drop="));
         } else if (step.startsWith("open=")) {
             window.openPaths(step.mid(5).split(','));
             QCoreApplication::sendPostedEvents(); // shows a queued box, and waits for its answer
         } else {
-            const QString name = index > 0 ? QString("pushButton_%1").arg(index + 1) : "pushButton";
-            auto *button = window.findChild<QPushButton *>(name);
+            auto *button = window.findChild<QPushButton *>(buttonName(step));
             const bool starts = step == "start" && button->isEnabled();
             QTest::mouseClick(button, Qt::LeftButton);
             QVERIFY(!starts || QTest::qWaitFor([&] {
-                return view(window).endsWith(done) || view(window).at(3) == '1'; }, 30000));
+                return progressText(window) == done || enabledSteps(window).contains("start");
+            }, 30000));
         }
     }
 }
@@ -203,68 +230,124 @@ private slots:
 
     void steps_data()
     {
-        // Name | steps | answers | the dialogs seen (f, d: the file and folder choosers; s, t: the
-        // save and destination choosers; o, c: "Attenzione" on overwriting, same path; e:
-        // "Errore") | the six buttons and the bar afterwards | the files written to out/.
-        // % is the test's folder.
-        QTest::addColumn<QString>("row");
-        const QString run = "|%/src %/out " + yes + " OK OK|dtoee|";
-        const QString converted = "G.mp3 b.Mp3 d.mP3";
-        const QStringList rows = {
-            "single-file|file next start|%/src/b.Mp3 %/out/b.Mp3 Return|fso|000011 100|b.Mp3",
-            "file-failing|file next start|%/src/e.mp3 %/out/e.mp3 Return OK|fsoe|000011 100|",
-            "folder|folder next start show new" + run + "110000 0|" + converted,
-            "no-source|open=%/none.mp3 file folder folder|OK Escape Escape %/no-mp3|efdd|110000 0|",
-            "new-source-after-destination|folder next file|%/src %/out %/src/d.mP3|dtf|111000 0|",
-            "save-cancelled|file next next|%/src/d.mP3 %/out/d.mP3 Escape|fss|111000 0|",
-            // A destination is accepted first, so the refusal must turn INIZIA off again.
-            "folder-itself|folder next next|%/src %/out %/src OK|dttc|111000 0|",
-            "declined|folder next start|%/src %/out No|dto|111100 0|",
-            // "Nuovo" keeps the last output: a run that converts nothing shows it still.
-            "kept-after-new|file next start new folder next start show|%/src/d.mP3 %/out/d.mP3 "
-                + yes + " %/good-only %/no-mp3 " + yes + "|fsodto|000011 0|d.mP3",
-            "drops|drop-refused=%/src/song.mp3.bak drop=%/src/d.mP3|||111000 0|",
-            // A whole selection: the first is taken, the second named, the rest left.
-            "many-paths|open=%/src/d.mP3,%/src/b.Mp3,%/src next|OK %/out/d.mP3|es|111100 0|",
-        };
-        for (const QString &row : rows) {
-            QTest::newRow(qPrintable(row.section('|', 0, 0))) << row.section('|', 1);
-        }
+        // Paths start with "%", the test's folder.
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("answers");
+        // Each dialog as it came, by a piece of its caption or text.
+        QTest::addColumn<QStringList>("dialogs");
+        // Afterwards: the step buttons that are on, the bar's value and its text.
+        QTest::addColumn<QStringList>("enabled");
+        QTest::addColumn<int>("bar");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QStringList>("written");
+        const QStringList ended = { "show", "new" };
+        const QStringList picked = { "file", "folder", "next" };
+        const QStringList ready = { "file", "folder", "next", "start" };
+        QTest::newRow("single-file")
+            << QStringList { "file", "next", "start" }
+            << QStringList { "%/src/b.Mp3", "%/out/b.Mp3", "Return" }
+            << QStringList { chooseFile, saveAs, overwrite } << ended << 100 << done
+            << QStringList("b.Mp3");
+        QTest::newRow("file-failing")
+            << QStringList { "file", "next", "start" }
+            << QStringList { "%/src/e.mp3", "%/out/e.mp3", "Return", "OK" }
+            << QStringList { chooseFile, saveAs, overwrite, errorFor("%/src/e.mp3") } << ended
+            << 100 << done << QStringList();
+        // Listed without regard to case: c and e fail in listing order, a and f are skipped.
+        QTest::newRow("folder")
+            << QStringList { "folder", "next", "start", "show", "new" }
+            << QStringList { "%/src", "%/out", yes, "OK", "OK" }
+            << QStringList { chooseFolder, chooseDestination, overwrite, errorFor("%/src/c.mp3"),
+                             errorFor("%/src/e.mp3") }
+            << QStringList { "file", "folder" } << 0 << ""
+            << QStringList { "G.mp3", "b.Mp3", "d.mP3" };
+        QTest::newRow("no-source")
+            << QStringList { "open=%/none.mp3", "file", "folder", "folder" }
+            << QStringList { "OK", "Escape", "Escape", "%/no-mp3" }
+            << QStringList { errorFor("%/none.mp3"), chooseFile, chooseFolder, chooseFolder }
+            << QStringList { "file", "folder" } << 0 << "" << QStringList();
+        QTest::newRow("new-source-after-destination")
+            << QStringList { "folder", "next", "file" }
+            << QStringList { "%/src", "%/out", "%/src/d.mP3" }
+            << QStringList { chooseFolder, chooseDestination, chooseFile } << picked << 0 << ""
+            << QStringList();
+        QTest::newRow("save-cancelled")
+            << QStringList { "file", "next", "next" }
+            << QStringList { "%/src/d.mP3", "%/out/d.mP3", "Escape" }
+            << QStringList { chooseFile, saveAs, saveAs } << picked << 0 << "" << QStringList();
+        QTest::newRow("chooseDestination-cancelled")
+            << QStringList { "folder", "next", "next" }
+            << QStringList { "%/src", "%/out", "Escape" }
+            << QStringList { chooseFolder, chooseDestination, chooseDestination } << picked << 0 << ""
+            << QStringList();
+        // A chooseDestination is accepted first, so the refusal must turn INIZIA off again.
+        QTest::newRow("folder-itself")
+            << QStringList { "folder", "next", "next" }
+            << QStringList { "%/src", "%/out", "%/src", "OK" }
+            << QStringList { chooseFolder, chooseDestination, chooseDestination, samePath } << picked << 0
+            << "" << QStringList();
+        QTest::newRow("declined")
+            << QStringList { "folder", "next", "start" } << QStringList { "%/src", "%/out", "No" }
+            << QStringList { chooseFolder, chooseDestination, overwrite } << ready << 0 << ""
+            << QStringList();
+        // "Nuovo" keeps the last output: a run that converts nothing shows it still, and ends.
+        QTest::newRow("kept-after-new")
+            << QStringList { "file", "next", "start", "new", "folder", "next", "start", "show" }
+            << QStringList { "%/src/d.mP3", "%/out/d.mP3", yes, "%/good-only", "%/no-mp3", yes }
+            << QStringList { chooseFile, saveAs, overwrite, chooseFolder, chooseDestination, overwrite }
+            << ended << 0 << done << QStringList("d.mP3");
+        QTest::newRow("drops")
+            << QStringList { "drop-refused=%/src/song.mp3.bak", "drop=%/src/d.mP3" }
+            << QStringList() << QStringList() << picked << 0 << "" << QStringList();
+        // A whole selection: the first is taken, the second named, the rest left.
+        QTest::newRow("many-paths")
+            << QStringList { "open=%/src/d.mP3,%/src/b.Mp3,%/src", "next" }
+            << QStringList { "OK", "%/out/d.mP3" }
+            << QStringList { errorFor("%/src/b.Mp3"), saveAs } << ready << 0 << ""
+            << QStringList();
     }
 
     void steps()
     {
-        QFETCH(QString, row);
-        const QStringList column = row.replace('%', directory.path()).split('|');
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, answers);
+        QFETCH(QStringList, dialogs);
+        QFETCH(QStringList, enabled);
+        QFETCH(int, bar);
+        QFETCH(QString, label);
+        QFETCH(QStringList, written);
+        steps.replaceInStrings("%", directory.path());
+        answers.replaceInStrings("%", directory.path());
+        dialogs.replaceInStrings("%", directory.path());
         folder("out");
         // One file after another: e fails while G is still to come, so a second box would open
         // while the first is up.
         qputenv("TUNEWRIGHT_JOBS", "1");
         MainWindow window;
+        QCOMPARE(window.size(), QSize(750, 750));
         QCOMPARE(window.grab().toImage().pixelColor(0, 0), QColor(51, 51, 51)); // the background
-        DialogDriver driver(column[1]);
+        DialogDriver driver(answers.join(' '));
         // An "Errore" box during a run holds up neither the other files nor the end of the run.
         driver.before = [&](int index) {
-            if (driver.seen[index].startsWith("Errore") && view(window).startsWith('0')) {
+            if (driver.seen[index].startsWith("Errore") && !enabledSteps(window).contains("file")) {
                 QVERIFY(!drop(window, directory.filePath("src"))); // no new source during a run
                 QVERIFY(QTest::qWaitFor([&] {
-                    return written(false).count(' ') >= column[4].count(' '); }, 30000));
-                QVERIFY(!view(window).endsWith(done));
+                    return this->written(false).size() >= written.size(); }, 30000));
+                QVERIFY(progressText(window) != done);
             }
         };
-        take(window, column[0]);
-        const QStringList dialogs = { "originale", "Cartella", "il File?", "i file?",
-                                      "sovrascritti", "coincidono", "Errore" };
-        QCOMPARE(driver.seen.size(), column[2].size());
-        for (int i = 0; i < column[2].size(); ++i) {
-            const QString &expected = dialogs.value(QString("fdstoce").indexOf(column[2][i]));
-            QVERIFY2(driver.seen[i].contains(expected), qPrintable(driver.seen[i]));
+        take(window, steps);
+        QCOMPARE(driver.seen.size(), dialogs.size());
+        for (int i = 0; i < dialogs.size(); ++i) {
+            QVERIFY2(driver.seen[i].contains(dialogs[i]), qPrintable(driver.seen[i]));
         }
-        QCOMPARE(view(window), column[3] + (column[3].startsWith("0000") ? " " + done : " "));
+        QCOMPARE(enabledSteps(window), enabled);
+        QCOMPARE(window.findChild<QProgressBar *>()->value(), bar);
+        QCOMPARE(progressText(window), label);
         const QUrl shown = QUrl::fromLocalFile(directory.filePath("out"));
-        QVERIFY(!column[0].contains("show") || openedUrls.last() == shown);
+        QVERIFY(!steps.contains("show") || openedUrls.last() == shown);
         // Only a run that went to its end wrote.
-        QCOMPARE(written(true), column[4]);
+        QCOMPARE(this->written(true), written);
     }
 
     void cleanup()
@@ -356,14 +439,14 @@ private slots:
                 QTRY_VERIFY_WITH_TIMEOUT(QDir(out).removeRecursively(), 5000);
             }
         };
-        take(window, "folder next start");
+        take(window, { "folder", "next", "start" });
         QStringList named;
         for (const QString &seen : driver.seen.mid(3)) {
             const QString path = seen.section('\n', -1);
             named << (path == out ? "destination" : QFileInfo(path).fileName());
         }
         QCOMPARE(named, boxes);
-        QVERIFY(view(window).endsWith(done));
+        QCOMPARE(progressText(window), done);
         QCOMPARE(exactOutputs(out, source), written);
     }
 
@@ -382,10 +465,10 @@ private slots:
         MainWindow window;
         // The save dialog sees song.mp3 as there and asks to replace it first.
         DialogDriver driver(stick + "/Song.mp3 " + stick + "/song.mp3 &Yes OK");
-        take(window, "file next");
+        take(window, { "file", "next" });
         QCOMPARE(driver.seen.size(), 4);
         QVERIFY2(driver.seen.last().contains("coincidono"), qPrintable(driver.seen.last()));
-        QCOMPARE(view(window), QString("111000 0 "));
+        QCOMPARE(enabledSteps(window), QStringList({ "file", "folder", "next" }));
     }
 
     void ending_data()
@@ -481,10 +564,10 @@ private slots:
         MainWindow second;
         const QString answers = source + ' ' + out + ' ' + yes;
         DialogDriver driver(answers + ' ' + answers);
-        take(first, "folder next");
+        take(first, { "folder", "next" });
         QTest::mouseClick(first.findChild<QPushButton *>("pushButton_4"), Qt::LeftButton);
-        take(second, "folder next start");
-        QTRY_VERIFY_WITH_TIMEOUT(view(first).endsWith(done), 30000);
+        take(second, { "folder", "next", "start" });
+        QTRY_COMPARE_WITH_TIMEOUT(progressText(first), done, 30000);
         QCOMPARE(driver.seen.size(), 6); // no "Errore" box
         QCOMPARE(exactOutputs(out, source), QStringList({ "a.mp3", "b.mp3", "c.mp3" }));
     }
@@ -545,7 +628,7 @@ private:
     // The names of the files in out/. Checked, temporary files count too, and each file must be
     // src/name with its audio replaced by the encoder's: the Lyrics3 block and the tag stay where
     // they were.
-    QString written(bool checked)
+    QStringList written(bool checked)
     {
         QStringList names;
         const QDir output(directory.filePath("out"));
@@ -557,7 +640,7 @@ private:
                 == QByteArray(sources.value(file)).replace(low, lameOutput(source));
             names << file + (right ? "" : "(wrong bytes)");
         }
-        return names.join(' ');
+        return names;
     }
 
     QTemporaryDir directory;
