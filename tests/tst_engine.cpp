@@ -107,10 +107,15 @@ private slots:
         QTest::addColumn<bool>("outputIsSource");
         // The source grows while the encoder runs: its pieces may no longer be where they were.
         QTest::addColumn<bool>("sourceChanges");
-        QTest::newRow("encoder-missing") << "missing/lame.exe" << false << false;
-        QTest::newRow("exit-0-writing-nothing") << STANDIN_PROGRAM << false << false;
-        QTest::newRow("output-hard-link-of-source") << "lame.exe" << true << false;
-        QTest::newRow("source-changed-meanwhile") << "lame.exe" << false << true;
+        // For the stand-in: "" (writes nothing, ends well) or "crash" (writes a part, crashes).
+        QTest::addColumn<QByteArray>("standinMode");
+        QTest::newRow("encoder-missing") << "missing/lame.exe" << false << false << QByteArray();
+        QTest::newRow("exit-0-writing-nothing") << STANDIN_PROGRAM << false << false
+                                                << QByteArray();
+        QTest::newRow("encoder-crashing") << STANDIN_PROGRAM << false << false
+                                          << QByteArray("crash");
+        QTest::newRow("output-hard-link-of-source") << "lame.exe" << true << false << QByteArray();
+        QTest::newRow("source-changed-meanwhile") << "lame.exe" << false << true << QByteArray();
     }
 
     void job()
@@ -118,6 +123,8 @@ private slots:
         QFETCH(QString, encoder);
         QFETCH(bool, outputIsSource);
         QFETCH(bool, sourceChanges);
+        QFETCH(QByteArray, standinMode);
+        qputenv("STANDIN_MODE", standinMode);
         QTemporaryDir directory;
         const QString source = directory.filePath("song.mp3");
         const QString output = directory.filePath("out/song.mp3");
