@@ -96,7 +96,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     run = new RunController(this);
     // However the program ends, no encoder runs on and no temporary file stays.
-    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, run, &RunController::stop);
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, run,
+            &RunController::stop);
     connect(run, &RunController::fileStarted, this, &MainWindow::showProgress);
     connect(run, &RunController::encodingChanged, this, &MainWindow::showEncoding);
     connect(run, &RunController::finished, this, &MainWindow::showRunEnd);

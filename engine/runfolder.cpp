@@ -89,7 +89,8 @@ void RunFolder::sweep() const
         owners.insert(tokenOf(part));
     }
     const QString lockFilter = prefix + QStringLiteral("*.lock");
-    for (const QString &lockName : directory.entryList({ lockFilter }, QDir::Files | QDir::Hidden)) {
+    const QStringList locks = directory.entryList({ lockFilter }, QDir::Files | QDir::Hidden);
+    for (const QString &lockName : locks) {
         owners.insert(lockName.mid(prefix.size(), lockName.size() - prefix.size() - 5));
     }
     owners.remove(token);

@@ -44,6 +44,7 @@ private slots:
         QTest::newRow("bitrate-index-15") << headerAt(0, "\xFF\xFB\xF0") << -3;
         QTest::newRow("mpeg2-layer1-64k-own-column") << headerAt(0, "\xFF\xF7\x40") << -4;
         QTest::newRow("free-format-no-header") << headerAt(0, QByteArray("\xFF\xFB\0", 3)) << -1;
+        QTest::newRow("bitrate-index-1-a-header") << headerAt(0, "\xFF\xFB\x10") << -3;
         QTest::newRow("reserved-version-no-header") << headerAt(0, "\xFF\xEB\x90") << -1;
         QTest::newRow("rejected-then-real") << headerAt(0, QByteArray("\xFF\xFB\0\xFF\xFB\x98", 6))
                                             << -4;

@@ -20,6 +20,7 @@ const QString saveAs = "Dove vuoi salvare il File?";
 const QString chooseDestination = "Dove vuoi salvare i file?";
 const QString overwrite = "verranno sovrascritti";
 const QString samePath = "i due percorsi dei file coincidono";
+const QString manyFiles = "di 100 file selezionati";
 
 // The "Errore" box naming path.
 QString errorFor(const QString &path)
@@ -226,6 +227,19 @@ private slots:
         }
         folder("no-mp3");
         QVERIFY(writeFile(folder("good-only") + "/a.mp3", good));
+        // 99 and 100 files that a run skips, for the warning about many files.
+        const QString many[] = { folder("many-99"), folder("many-100") };
+        for (int i = 0; i < 100; ++i) {
+            QVERIFY(i == 99 || writeFile(many[0] + QString("/%1.mp3").arg(i), good));
+            QVERIFY(writeFile(many[1] + QString("/%1.mp3").arg(i), good));
+        }
+        // A dialog cancelled must not pick the working directory, which holds MP3 files here.
+        QVERIFY(QDir::setCurrent(src));
+    }
+
+    void cleanupTestCase()
+    {
+        QDir::setCurrent(QDir::tempPath()); // so the test's folder can go, on Windows too
     }
 
     void steps_data()
@@ -240,6 +254,8 @@ private slots:
         QTest::addColumn<int>("bar");
         QTest::addColumn<QString>("label");
         QTest::addColumn<QStringList>("written");
+        // The bar's text while the first "Errore" box of a run is up, if one comes.
+        QTest::addColumn<QString>("progress");
         const QStringList ended = { "show", "new" };
         const QStringList picked = { "file", "folder", "next" };
         const QStringList ready = { "file", "folder", "next", "start" };
@@ -247,12 +263,12 @@ private slots:
             << QStringList { "file", "next", "start" }
             << QStringList { "%/src/b.Mp3", "%/out/b.Mp3", "Return" }
             << QStringList { chooseFile, saveAs, overwrite } << ended << 100 << done
-            << QStringList("b.Mp3");
+            << QStringList("b.Mp3") << QString();
         QTest::newRow("file-failing")
             << QStringList { "file", "next", "start" }
             << QStringList { "%/src/e.mp3", "%/out/e.mp3", "Return", "OK" }
             << QStringList { chooseFile, saveAs, overwrite, errorFor("%/src/e.mp3") } << ended
-            << 100 << done << QStringList();
+            << 100 << done << QStringList() << "Elaborazione dei file in corso: 1/1";
         // Listed without regard to case: c and e fail in listing order, a and f are skipped.
         QTest::newRow("folder")
             << QStringList { "folder", "next", "start", "show", "new" }
@@ -260,51 +276,73 @@ private slots:
             << QStringList { chooseFolder, chooseDestination, overwrite, errorFor("%/src/c.mp3"),
                              errorFor("%/src/e.mp3") }
             << QStringList { "file", "folder" } << 0 << ""
-            << QStringList { "G.mp3", "b.Mp3", "d.mP3" };
+            << QStringList { "G.mp3", "b.Mp3", "d.mP3" }
+            << "Elaborazione dei file in corso: 4/7";
         QTest::newRow("no-source")
-            << QStringList { "open=%/none.mp3", "file", "folder", "folder" }
-            << QStringList { "OK", "Escape", "Escape", "%/no-mp3" }
-            << QStringList { errorFor("%/none.mp3"), chooseFile, chooseFolder, chooseFolder }
-            << QStringList { "file", "folder" } << 0 << "" << QStringList();
+            << QStringList { "open=%/none.mp3", "folder", "file", "folder" }
+            << QStringList { "OK", "%/no-mp3", "Escape", "Escape" }
+            << QStringList { errorFor("%/none.mp3"), chooseFolder, chooseFile, chooseFolder }
+            << QStringList { "file", "folder" } << 0 << "" << QStringList() << QString();
         QTest::newRow("new-source-after-destination")
             << QStringList { "folder", "next", "file" }
             << QStringList { "%/src", "%/out", "%/src/d.mP3" }
             << QStringList { chooseFolder, chooseDestination, chooseFile } << picked << 0 << ""
-            << QStringList();
+            << QStringList() << QString();
         QTest::newRow("save-cancelled")
             << QStringList { "file", "next", "next" }
             << QStringList { "%/src/d.mP3", "%/out/d.mP3", "Escape" }
-            << QStringList { chooseFile, saveAs, saveAs } << picked << 0 << "" << QStringList();
+            << QStringList { chooseFile, saveAs, saveAs } << picked << 0 << "" << QStringList()
+            << QString();
         QTest::newRow("chooseDestination-cancelled")
             << QStringList { "folder", "next", "next" }
             << QStringList { "%/src", "%/out", "Escape" }
-            << QStringList { chooseFolder, chooseDestination, chooseDestination } << picked << 0 << ""
-            << QStringList();
+            << QStringList { chooseFolder, chooseDestination, chooseDestination } << picked << 0
+            << ""
+            << QStringList() << QString();
         // A chooseDestination is accepted first, so the refusal must turn INIZIA off again.
         QTest::newRow("folder-itself")
             << QStringList { "folder", "next", "next" }
             << QStringList { "%/src", "%/out", "%/src", "OK" }
-            << QStringList { chooseFolder, chooseDestination, chooseDestination, samePath } << picked << 0
-            << "" << QStringList();
+            << QStringList { chooseFolder, chooseDestination, chooseDestination, samePath }
+            << picked << 0
+            << "" << QStringList() << QString();
         QTest::newRow("declined")
             << QStringList { "folder", "next", "start" } << QStringList { "%/src", "%/out", "No" }
             << QStringList { chooseFolder, chooseDestination, overwrite } << ready << 0 << ""
-            << QStringList();
+            << QStringList() << QString();
         // "Nuovo" keeps the last output: a run that converts nothing shows it still, and ends.
         QTest::newRow("kept-after-new")
             << QStringList { "file", "next", "start", "new", "folder", "next", "start", "show" }
             << QStringList { "%/src/d.mP3", "%/out/d.mP3", yes, "%/good-only", "%/no-mp3", yes }
-            << QStringList { chooseFile, saveAs, overwrite, chooseFolder, chooseDestination, overwrite }
-            << ended << 0 << done << QStringList("d.mP3");
+            << QStringList { chooseFile, saveAs, overwrite, chooseFolder, chooseDestination,
+                             overwrite }
+            << ended << 0 << done << QStringList("d.mP3") << QString();
         QTest::newRow("drops")
             << QStringList { "drop-refused=%/src/song.mp3.bak", "drop=%/src/d.mP3" }
-            << QStringList() << QStringList() << picked << 0 << "" << QStringList();
+            << QStringList() << QStringList() << picked << 0 << "" << QStringList()
+            << QString();
         // A whole selection: the first is taken, the second named, the rest left.
+        // The warning comes from 100 files on, also when a picked file makes the hundredth.
+        QTest::newRow("ninety-nine-files")
+            << QStringList { "folder", "next", "start" }
+            << QStringList { "%/many-99", "%/out", yes }
+            << QStringList { chooseFolder, chooseDestination, overwrite } << ended << 0 << done
+            << QStringList() << QString();
+        QTest::newRow("hundred-files")
+            << QStringList { "folder", "next", "start" }
+            << QStringList { "%/many-100", "%/out", yes, yes }
+            << QStringList { chooseFolder, chooseDestination, manyFiles, overwrite } << ended << 0
+            << done << QStringList() << QString();
+        QTest::newRow("ninety-nine-files-and-one-picked")
+            << QStringList { "folder", "file", "next", "start" }
+            << QStringList { "%/many-99", "%/src/d.mP3", "%/out/d.mP3", "No" }
+            << QStringList { chooseFolder, chooseFile, saveAs, manyFiles } << ready << 0 << ""
+            << QStringList() << QString();
         QTest::newRow("many-paths")
             << QStringList { "open=%/src/d.mP3,%/src/b.Mp3,%/src", "next" }
             << QStringList { "OK", "%/out/d.mP3" }
             << QStringList { errorFor("%/src/b.Mp3"), saveAs } << ready << 0 << ""
-            << QStringList();
+            << QStringList() << QString();
     }
 
     void steps()
@@ -316,6 +354,7 @@ private slots:
         QFETCH(int, bar);
         QFETCH(QString, label);
         QFETCH(QStringList, written);
+        QFETCH(QString, progress);
         steps.replaceInStrings("%", directory.path());
         answers.replaceInStrings("%", directory.path());
         dialogs.replaceInStrings("%", directory.path());
@@ -329,8 +368,10 @@ private slots:
         QCOMPARE(window.grab().toImage().pixelColor(0, 0), QColor(51, 51, 51)); // the background
         DialogDriver driver(answers.join(' '));
         // An "Errore" box during a run holds up neither the other files nor the end of the run.
+        QString progressAtBox;
         driver.before = [&](int index) {
             if (driver.seen[index].startsWith("Errore") && !enabledSteps(window).contains("file")) {
+                progressAtBox = progressAtBox.isEmpty() ? progressText(window) : progressAtBox;
                 QVERIFY(!drop(window, directory.filePath("src"))); // no new source during a run
                 QVERIFY(QTest::qWaitFor([&] {
                     return this->written(false).size() >= written.size(); }, 30000));
@@ -345,6 +386,12 @@ private slots:
         QCOMPARE(enabledSteps(window), enabled);
         QCOMPARE(window.findChild<QProgressBar *>()->value(), bar);
         QCOMPARE(progressText(window), label);
+        QCOMPARE(progressAtBox, progress);
+        if (bar == 100) { // the bar's own style: blue chunks
+            auto *progressBar = window.findChild<QProgressBar *>();
+            const QImage image = progressBar->grab().toImage();
+            QCOMPARE(image.pixelColor(20, image.height() / 2), QColor(0x61, 0x96, 0xd1));
+        }
         const QUrl shown = QUrl::fromLocalFile(directory.filePath("out"));
         QVERIFY(!steps.contains("show") || openedUrls.last() == shown);
         // Only a run that went to its end wrote.
@@ -484,6 +531,7 @@ private slots:
         const int cores = qMin(4, QThread::idealThreadCount());
         // Not a positive number: one encoder per core.
         QTest::newRow("x-jobs-0-ignored") << four << QByteArray("0") << cores << "X";
+        QTest::newRow("x-jobs-1") << four << QByteArray("1") << 1 << "X";
         // Names equal but for case are one file on a case-folding disk: never two at once, and
         // the files after them wait too. (A Windows folder cannot hold both.)
 #ifndef Q_OS_WIN
