@@ -52,10 +52,7 @@ int RunController::jobLimit()
 void RunController::start(const QList<RunTask> &runTasks, int listed, int jobs)
 {
     tasks = runTasks;
-    outcomes = QList<Outcome>();
-    for (int i = 0; i < tasks.size(); ++i) {
-        outcomes.append(Outcome::Waiting);
-    }
+    outcomes = QVector<Outcome>(tasks.size(), Outcome::Waiting);
     nextToStart = 0;
     nextToReport = 0;
     written.clear();

@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <memory>
 
@@ -75,7 +76,7 @@ private:
 
     QWidget *window;
     QList<RunTask> tasks;
-    QList<Outcome> outcomes;
+    QVector<Outcome> outcomes;
     int nextToStart = 0;
     int nextToReport = 0;
     QMap<EncoderJob *, int> running;
