@@ -425,6 +425,10 @@ private slots:
                                          << QStringList("destination") << QStringList();
         QTest::newRow("full-stick") << two << "fat-full" << 1 << false
                                     << QStringList("destination") << QStringList();
+        // b's box waits for a, which the stick's failure then stops: b's box, the stick's, no a.
+        QTest::newRow("full-stick-after-a-failure")
+            << QStringList { "a-slow-rejected.mp3", "b-empty.mp3", "c.mp3" } << "fat-full" << 2
+            << false << QStringList { "b-empty.mp3", "destination" } << QStringList();
         // Listing order, though a's encoder takes longer to fail than b's empty file.
         QTest::newRow("boxes-in-listing-order")
             << QStringList { "a-slow-rejected.mp3", "b-empty.mp3", "c.mp3", "d-rejected.mp3" }
