@@ -60,7 +60,6 @@ bool RunFolder::open()
     for (int attempt = 0; attempt < 10 && !lock; ++attempt) {
         const QString candidate = QString::number(QRandomGenerator::global()->generate64(), 16);
         auto held = std::make_unique<QLockFile>(lockPath(candidate));
-        held->setStaleLockTime(0);
         if (held->tryLock(0)) {
             token = candidate;
             lock = std::move(held);
@@ -93,10 +92,10 @@ void RunFolder::sweep() const
     for (const QString &lockName : locks) {
         owners.insert(lockName.mid(prefix.size(), lockName.size() - prefix.size() - 5));
     }
-    owners.remove(token);
     for (const QString &owner : qAsConst(owners)) {
-        // A lock file can be taken only when the program that made it has gone; without a lock
-        // file, nothing is writing the temporaries (a run takes its lock before its first one).
+        // A lock file can be taken only when the program that made it has gone (so never this
+        // run's own); without a lock file, nothing is writing the temporaries (a run takes its
+        // lock before its first one).
         QLockFile ownerLock(lockPath(owner));
         ownerLock.setStaleLockTime(0);
         if (QFileInfo::exists(lockPath(owner)) && !ownerLock.tryLock(0)) {
