@@ -92,10 +92,12 @@ void RunFolder::sweep() const
     for (const QString &lockName : locks) {
         owners.insert(lockName.mid(prefix.size(), lockName.size() - prefix.size() - 5));
     }
+    // This run's own lock is not asked: on Windows QLockFile may take a lock its own process
+    // holds as stale.
+    owners.remove(token);
     for (const QString &owner : qAsConst(owners)) {
-        // A lock file can be taken only when the program that made it has gone (so never this
-        // run's own); without a lock file, nothing is writing the temporaries (a run takes its
-        // lock before its first one).
+        // A lock file can be taken only when the program that made it has gone; without a lock
+        // file, nothing is writing the temporaries (a run takes its lock before its first one).
         QLockFile ownerLock(lockPath(owner));
         ownerLock.setStaleLockTime(0);
         if (QFileInfo::exists(lockPath(owner)) && !ownerLock.tryLock(0)) {
