@@ -92,8 +92,8 @@ void RunFolder::sweep() const
     for (const QString &lockName : locks) {
         owners.insert(lockName.mid(prefix.size(), lockName.size() - prefix.size() - 5));
     }
-    // This run's own lock is not asked: on Windows QLockFile may take a lock its own process
-    // holds as stale.
+    // This run is alive: its own temporaries are left out by name, whatever QLockFile would make
+    // of a lock that its own process holds.
     owners.remove(token);
     for (const QString &owner : qAsConst(owners)) {
         // A lock file can be taken only when the program that made it has gone; without a lock
