@@ -308,11 +308,11 @@ void MainWindow::on_pushButton_4_clicked()
     ui->pushButton_4->setEnabled(false);
 
     if (state.sourceMode == QLatin1String("file")) {
-        run->start({ { 1, state.inputPath, state.outputPath } }, 1, 1);
+        run->start({ { 1, state.inputPath, state.outputPath } }, 1);
         return;
     }
     const QFileInfoList listing = listMp3Files(state.sourceDir, { QStringLiteral("*.mp3") });
-    run->start(folderTasks(listing), listing.size(), RunController::jobLimit());
+    run->start(folderTasks(listing), listing.size());
 }
 
 QList<RunTask> MainWindow::folderTasks(const QFileInfoList &listing)

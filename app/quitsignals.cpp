@@ -11,13 +11,14 @@
 namespace {
 
 #ifndef Q_OS_WIN
-// The handler's end and the notifier's end.
-int signalSockets[2] = { -1, -1 };
+// A socket pair: the handler writes to one end, the notifier watches the other.
+enum SocketEnd { HandlerEnd, NotifierEnd, SocketEnds };
+int signalSockets[SocketEnds];
 
 void writeSignal(int)
 {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalSockets[0], &byte, 1);
+    const char byte {};
+    [[maybe_unused]] const ssize_t written = ::write(signalSockets[HandlerEnd], &byte, sizeof byte);
 }
 #endif
 
@@ -30,7 +31,7 @@ QuitSignals::QuitSignals(QObject *parent)
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalSockets) != 0) {
         return;
     }
-    notifier = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, this);
+    notifier = new QSocketNotifier(signalSockets[NotifierEnd], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &QuitSignals::readSignal);
     struct sigaction action = {};
     action.sa_handler = writeSignal;
@@ -45,8 +46,8 @@ QuitSignals::QuitSignals(QObject *parent)
 void QuitSignals::readSignal()
 {
 #ifndef Q_OS_WIN
-    char byte = 0;
-    [[maybe_unused]] const ssize_t read = ::read(signalSockets[1], &byte, 1);
+    char byte;
+    [[maybe_unused]] const ssize_t read = ::read(signalSockets[NotifierEnd], &byte, sizeof byte);
 #endif
     emit received();
 }

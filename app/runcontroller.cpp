@@ -40,42 +40,31 @@ RunController::~RunController()
 
 int RunController::jobLimit()
 {
-    bool valid = false;
+    bool valid;
     // Base 10: "010" means ten encoders, not eight.
     const int requested = qEnvironmentVariable("TUNEWRIGHT_JOBS").toInt(&valid);
     if (valid && requested > 0) {
         return requested;
     }
-    return qMax(1, QThread::idealThreadCount());
+    return QThread::idealThreadCount();
 }
 
-void RunController::start(const QList<RunTask> &runTasks, int listed, int jobs)
+void RunController::start(const QList<RunTask> &runTasks, int listed)
 {
     tasks = runTasks;
     outcomes = QVector<Outcome>(tasks.size(), Outcome::Waiting);
     nextToStart = 0;
     nextToReport = 0;
-    written.clear();
     count = listed;
-    limit = qMax(1, jobs);
+    limit = jobLimit();
     startMore();
     finishIfDone();
 }
 
 void RunController::stop()
 {
-    stopJobs();
-    nextToStart = tasks.size();
-    nextToReport = tasks.size();
-}
-
-void RunController::stopJobs()
-{
-    for (auto job = running.cbegin(); job != running.cend(); ++job) {
-        disconnect(job.key(), nullptr, this, nullptr);
-        job.key()->stop();
-        job.key()->deleteLater();
-    }
+    // A job stops its encoder and removes its temporary as it goes.
+    qDeleteAll(running.keys());
     running.clear();
     // The jobs are stopped, so nothing writes in the folder any more: its lock file goes.
     folder.reset();
@@ -97,11 +86,6 @@ void RunController::startTask(int index)
     emit fileStarted(task.position, count, task.output);
     if (!openFolder(task.output)) {
         failDestination(index);
-        return;
-    }
-    // On a disk that folds case, the earlier twin's output would be replaced without a word.
-    if (folder->foldsCase() && written.contains(foldedName(task.output))) {
-        recordOutcome(index, Outcome::Failed);
         return;
     }
     const QString appPath = QCoreApplication::applicationDirPath();
@@ -150,9 +134,6 @@ void RunController::jobFinished(EncoderJob *job, bool converted)
     if (job->destinationFailed()) {
         failDestination(index);
     } else {
-        if (converted) {
-            written.insert(foldedName(tasks.at(index).output));
-        }
         recordOutcome(index, converted ? Outcome::Converted : Outcome::Failed);
         startMore();
     }
@@ -178,7 +159,7 @@ void RunController::failDestination(int index)
     // Every further file would fail there too: the run ends with the failures before this one
     // and one box for the folder. Files stopped or never started get none.
     const QString destination = QFileInfo(tasks.at(index).output).absolutePath();
-    stopJobs();
+    stop();
     for (int i = nextToReport; i < index; ++i) {
         if (outcomes.at(i) == Outcome::Failed) {
             queueBox(tasks.at(i).source);

@@ -3,7 +3,6 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -41,11 +40,11 @@ public:
     // else one per core. Read anew for every run.
     static int jobLimit();
 
-    // Starts converting tasks, which all write into one folder, at most limit at once. Two
+    // Starts converting tasks, which all write into one folder, at most jobLimit() at once. Two
     // files whose names are equal ignoring case never run at once, and where the destination
     // folds case the later one fails instead of replacing the earlier one's output. count is
     // the size of the listing, for "i/n".
-    void start(const QList<RunTask> &tasks, int count, int limit);
+    void start(const QList<RunTask> &tasks, int count);
 
     // Ends the run for good, for the program's exit: kills every encoder, waits for it and
     // removes its temporary files. Nothing more is shown or reported.
@@ -68,7 +67,6 @@ private:
     void jobFinished(EncoderJob *job, bool converted);
     void recordOutcome(int index, Outcome outcome);
     void failDestination(int index);
-    void stopJobs();
     void queueBox(const QString &path);
     void showBoxes();
     void updateEncoding();
@@ -81,8 +79,6 @@ private:
     int nextToReport = 0;
     QMap<EncoderJob *, int> running;
     std::unique_ptr<RunFolder> folder;
-    // Output names written in this run, case folded.
-    QSet<QString> written;
     QStringList boxes;
     int count = 0;
     int limit = 1;

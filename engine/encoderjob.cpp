@@ -13,7 +13,7 @@ namespace {
 const qint64 largestSource = (qint64(1) << 31) - (qint64(1) << 20);
 
 // The pieces in which bytes are copied: a job never holds more of a file at once.
-const qint64 copyPieceSize = 1 << 20;
+const qint64 copyPieceSize = scanPieceSize;
 
 // Appends range of from to to, in pieces. A short read (the source shrank) fails.
 bool copyRange(QFile &from, const SourceRange &range, QFile &to)
@@ -76,7 +76,13 @@ EncoderJob::EncoderJob(const QString &encoder, const QString &source, const QStr
 
 EncoderJob::~EncoderJob()
 {
-    stop();
+    // Disconnected first: the process reports its end while it is waited for.
+    disconnect(&process, nullptr, this, nullptr);
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
+    removeTemporaryFile();
 }
 
 QString EncoderJob::source() const
@@ -98,6 +104,9 @@ bool EncoderJob::start()
 {
     if (!openSource()) {
         return false;
+    }
+    if (folder.wouldReplaceWritten(outputPath)) {
+        return fail(QStringLiteral("the folder takes this name for one already written"));
     }
     QFile encoded;
     if (!folder.openNewTemporary(encoded)) {
@@ -127,9 +136,6 @@ bool EncoderJob::openSource()
     if (!info.isFile()) {
         return fail(QStringLiteral("not a regular file"));
     }
-    if (info.size() > largestSource) {
-        return fail(QStringLiteral("larger than 2 GiB"));
-    }
     if (sameFile(outputPath, sourcePath)) {
         return fail(QStringLiteral("the output is the source itself"));
     }
@@ -139,10 +145,14 @@ bool EncoderJob::openSource()
     }
     sourceSize = sourceFile.size();
     sourceModified = sourceFile.fileTime(QFileDevice::FileModificationTime);
+    // Known before the encoder runs: on a full disk, an empty file is still its own failure.
     if (sourceSize == 0) {
         return fail(QStringLiteral("the source is empty"));
     }
-    if (sourceSize > largestSource || !scanTags(sourceFile, scan)) {
+    if (sourceSize > largestSource) {
+        return fail(QStringLiteral("larger than 2 GiB"));
+    }
+    if (!scanTags(sourceFile, scan)) {
         return fail(QStringLiteral("the source cannot be read whole"));
     }
     return true;
@@ -154,17 +164,6 @@ bool EncoderJob::sourceUnchanged()
     // scan found them.
     return sourceFile.size() == sourceSize
         && sourceFile.fileTime(QFileDevice::FileModificationTime) == sourceModified;
-}
-
-void EncoderJob::stop()
-{
-    ended = true;
-    disconnect(&process, nullptr, this, nullptr);
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished(-1);
-    }
-    removeTemporaryFile();
 }
 
 void EncoderJob::encoderError(QProcess::ProcessError processError)
@@ -219,6 +218,7 @@ bool EncoderJob::writeOutput()
         return fail(syncError);
     }
     encodedPath.clear();
+    folder.addWritten(outputPath);
     if (!syncFolder(folder.path(), syncError)) {
         return fail(syncError);
     }
@@ -256,13 +256,9 @@ bool EncoderJob::fail(const QString &reason)
     return false;
 }
 
+// Called once: the process reports either a failed start or its end, never both.
 void EncoderJob::end(bool converted)
 {
-    if (ended) {
-        return;
-    }
-    ended = true;
-    disconnect(&process, nullptr, this, nullptr);
     // Asked while the temporary still takes its room: a disk that the encoder filled has room
     // again once it is gone.
     destinationFault = !converted && folder.cannotTakeFiles();

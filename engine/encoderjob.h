@@ -25,17 +25,16 @@ public:
     // folder is the output's folder, opened; it must outlive the job.
     EncoderJob(const QString &encoder, const QString &source, const QString &output,
                RunFolder &folder, QObject *parent = nullptr);
+    // Ends the job for good without a report: kills the encoder, waits for it and removes the
+    // temporary file.
     ~EncoderJob() override;
 
     // Reads and checks the source, then starts the encoder. Returns false, with errorString()
     // saying why, when the file cannot be converted: not a regular file once links are
-    // followed, empty, unreadable, near 2 GiB or larger, the source itself as output, or no
-    // temporary file to be made. finished() then never comes.
+    // followed, empty, unreadable, near 2 GiB or larger, the source itself as output, an output that
+    // would replace one this run wrote under another spelling (see RunFolder), or no temporary
+    // file to be made. finished() then never comes.
     bool start();
-
-    // Ends the job for good without a report: kills the encoder, waits for it and removes the
-    // temporary file. finished() never comes after it.
-    void stop();
 
     QString source() const;
     QString errorString() const;
@@ -71,6 +70,5 @@ private:
     QDateTime sourceModified;
     TagScan scan;
     QString encodedPath;
-    bool ended = false;
     bool destinationFault = false;
 };

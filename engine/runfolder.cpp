@@ -5,9 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QRandomGenerator>
 #include <QSet>
 #include <QStorageInfo>
+#include <QUuid>
 
 namespace {
 
@@ -15,14 +15,13 @@ const QString prefix = QStringLiteral(".tunewright-");
 
 // Below this much free room a failed file is taken as the destination's fault: no encoded file
 // of any use fits in it.
-const qint64 roomMargin = 256 * 1024;
+const qint64 roomMargin = qint64(1) << 18; // 256 KiB
 
-// The token in ".tunewright-<token>-<n>.part", or in the single-part names of older versions.
-QString tokenOf(const QString &temporaryName)
+// The token in ".tunewright-<token>.lock" and ".tunewright-<token>-<n>.part", or in the
+// single-part names of older versions.
+QString tokenOf(const QString &fileName)
 {
-    const QString middle = temporaryName.mid(prefix.size(),
-                                             temporaryName.size() - prefix.size() - 5);
-    return middle.section(QLatin1Char('-'), 0, 0);
+    return QFileInfo(fileName).completeBaseName().mid(prefix.size()).section(QLatin1Char('-'), 0, 0);
 }
 
 } // namespace
@@ -45,9 +44,16 @@ QString RunFolder::errorString() const
     return error;
 }
 
-bool RunFolder::foldsCase() const
+bool RunFolder::wouldReplaceWritten(const QString &path) const
 {
-    return folds;
+    return written.contains(QFileInfo(path).fileName().toCaseFolded());
+}
+
+void RunFolder::addWritten(const QString &path)
+{
+    if (folds) {
+        written.insert(QFileInfo(path).fileName().toCaseFolded());
+    }
 }
 
 QString RunFolder::lockPath(const QString &name) const
@@ -57,19 +63,11 @@ QString RunFolder::lockPath(const QString &name) const
 
 bool RunFolder::open()
 {
-    for (int attempt = 0; attempt < 10 && !lock; ++attempt) {
-        const QString candidate = QString::number(QRandomGenerator::global()->generate64(), 16);
-        auto held = std::make_unique<QLockFile>(lockPath(candidate));
-        if (held->tryLock(0)) {
-            token = candidate;
-            lock = std::move(held);
-        } else if (held->error() != QLockFile::LockFailedError) {
-            error = QStringLiteral("no lock file can be made in %1").arg(folder);
-            return false;
-        }
-    }
-    if (!lock) {
-        error = QStringLiteral("no free lock file name in %1").arg(folder);
+    // A random token: no other run, live or dead, has used it.
+    token = QUuid::createUuid().toString(QUuid::Id128);
+    lock = std::make_unique<QLockFile>(lockPath(token));
+    if (!lock->tryLock()) {
+        error = QStringLiteral("no lock file can be made in %1").arg(folder);
         return false;
     }
     // The token is lower-case hex, so the upper-case name is another spelling of the lock file.
@@ -90,7 +88,7 @@ void RunFolder::sweep() const
     const QString lockFilter = prefix + QStringLiteral("*.lock");
     const QStringList locks = directory.entryList({ lockFilter }, QDir::Files | QDir::Hidden);
     for (const QString &lockName : locks) {
-        owners.insert(lockName.mid(prefix.size(), lockName.size() - prefix.size() - 5));
+        owners.insert(tokenOf(lockName));
     }
     // This run is alive: its own temporaries are left out by name, whatever QLockFile would make
     // of a lock that its own process holds.
@@ -100,7 +98,7 @@ void RunFolder::sweep() const
         // file, nothing is writing the temporaries (a run takes its lock before its first one).
         QLockFile ownerLock(lockPath(owner));
         ownerLock.setStaleLockTime(0);
-        if (QFileInfo::exists(lockPath(owner)) && !ownerLock.tryLock(0)) {
+        if (QFileInfo::exists(lockPath(owner)) && !ownerLock.tryLock()) {
             continue;
         }
         for (const QString &part : parts) {
@@ -131,7 +129,6 @@ bool RunFolder::cannotTakeFiles()
     QFile probe;
     const bool written = openNewTemporary(probe) && probe.write("probe", 5) == 5 && probe.flush();
     if (probe.isOpen()) {
-        probe.close();
         probe.remove();
     }
     return !written;

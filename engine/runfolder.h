@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -25,9 +26,11 @@ public:
     QString path() const;
     QString errorString() const;
 
-    // Whether the folder ignores letter case, as FAT, exFAT and NTFS do: "Song.mp3" and
-    // "song.mp3" are one file there. Known once open() has succeeded.
-    bool foldsCase() const;
+    // Whether writing path would replace a file this run wrote under another spelling of its
+    // name: in a folder that ignores letter case, as FAT, exFAT and NTFS do, "Song.mp3" and
+    // "song.mp3" are one file.
+    bool wouldReplaceWritten(const QString &path) const;
+    void addWritten(const QString &path);
 
     // Opens a new temporary of this run in the folder. Its name starts with "." and does not
     // end in ".mp3", so a listing of MP3 files never picks it up. On failure returns false and
@@ -46,6 +49,8 @@ private:
     QString token;
     QString error;
     std::unique_ptr<QLockFile> lock;
+    // The names this run wrote, case folded, where the folder folds case.
+    QSet<QString> written;
     int temporaries = 0;
     bool folds = false;
 };

@@ -37,10 +37,11 @@ bool equivalent(const QString &first, const QString &second)
 }
 
 #ifndef Q_OS_WIN
-// A file system that has no sync of its own (some FUSE ones) says so with these.
+// A file system that has no sync of its own (some FUSE ones) says so with these. (ENOTSUP is
+// EOPNOTSUPP on Linux.)
 bool syncUnsupported(int code)
 {
-    return code == EINVAL || code == ENOTSUP || code == EOPNOTSUPP || code == ENOSYS;
+    return code == EINVAL || code == EOPNOTSUPP || code == ENOSYS;
 }
 
 QString systemError(int code)
