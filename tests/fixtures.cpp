@@ -22,6 +22,80 @@ QByteArray sample(const char *name)
     return readFile(QStringLiteral(TEST_DATA "/") + QLatin1String(name));
 }
 
+static int quiet(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    return process.waitForFinished(20000) ? process.exitCode() : -1;
+}
+
+QString StickMount::mount(const QString &kind, const QString &image, const QString &folder)
+{
+    QFile file(image);
+    QDir().mkpath(folder);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(4 << 20)) {
+        return "no image";
+    }
+    file.close();
+    const bool exfat = kind == "exfat";
+    const QString mkfs = QStandardPaths::findExecutable(exfat ? "mkfs.exfat" : "mkfs.vfat",
+                                                        { "/usr/sbin", "/sbin" });
+    if (mkfs.isEmpty() || quiet(mkfs, { image }) != 0) {
+        return "no " + QFileInfo(mkfs).fileName() + " for " + kind;
+    }
+    return exfat ? mountExfat(image, folder) : mountFat(kind, image, folder);
+}
+
+StickMount::~StickMount()
+{
+    if (!mounted.isEmpty()) {
+        quiet("fusermount", { "-u", mounted });
+    }
+    if (!loopDevice.isEmpty()) {
+        quiet("losetup", { "-d", loopDevice });
+    }
+}
+
+QString StickMount::mountFat(const QString &kind, const QString &image, const QString &folder)
+{
+    if (quiet("fusefat", { "-o", "rw+", image, folder }) != 0) {
+        return "fusefat cannot mount here";
+    }
+    mounted = folder;
+    const qint64 left = kind.endsWith("nearly-full") ? 384 << 10 : 8 << 10;
+    const qint64 room = QStorageInfo(folder).bytesAvailable() - left;
+    if (kind.endsWith("full") && !writeFile(folder + "/fill", QByteArray(int(room), '\0'))) {
+        return "cannot fill the image";
+    }
+    if (kind.endsWith("read-only")) {
+        // fusefat's ro holds even for root, which passes every permission check.
+        quiet("fusermount", { "-u", folder });
+        if (quiet("fusefat", { "-o", "ro", image, folder }) != 0) {
+            mounted.clear();
+            return "fusefat cannot mount read-only here";
+        }
+    }
+    return QString();
+}
+
+// exFAT's FUSE driver wants a block device, so the image goes through a loop device.
+QString StickMount::mountExfat(const QString &image, const QString &folder)
+{
+    QProcess losetup;
+    losetup.start("losetup", { "-f", "--show", image });
+    if (!losetup.waitForFinished(20000) || losetup.exitCode() != 0) {
+        return "no loop device for exfat";
+    }
+    loopDevice = QString::fromLocal8Bit(losetup.readAllStandardOutput()).trimmed();
+    if (quiet("mount.exfat-fuse", { loopDevice, folder }) != 0) {
+        return "mount.exfat-fuse cannot mount here";
+    }
+    mounted = folder;
+    return QString();
+}
+
 static void answerDialog(QWidget *dialog, const QString &answer)
 {
     if (answer.contains(QLatin1Char('/'))) {

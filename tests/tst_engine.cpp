@@ -116,6 +116,49 @@ private slots:
     }
 #endif
 
+    void sameFile_data()
+    {
+        // Paths in the test's folder, which may be a FAT stick; only the existing files are made.
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<bool>("onStick");
+        QTest::addColumn<bool>("same");
+        const QStringList song("Song.mp3");
+        QTest::newRow("one-path") << "Song.mp3" << "Song.mp3" << song << false << true;
+        QTest::newRow("two-files") << "Song.mp3" << "b.mp3" << QStringList { "Song.mp3", "b.mp3" } << false << false;
+        QTest::newRow("case-twins-on-local-disk")
+            << "Song.mp3" << "song.mp3" << QStringList { "Song.mp3", "song.mp3" } << false << false;
+        QTest::newRow("other-case-not-there") << "Song.mp3" << "song.mp3" << song << false << false;
+        QTest::newRow("other-case-other-folder")
+            << "Song.mp3" << "b/song.mp3" << QStringList { "Song.mp3", "b/song.mp3" } << false << false;
+        // Each spelling has its own inode number there, yet both name one file.
+        QTest::newRow("other-case-on-stick") << "Song.mp3" << "song.mp3" << song << true << true;
+        QTest::newRow("other-name-on-stick") << "Song.mp3" << "b.mp3" << song << true << false;
+    }
+
+    void sameFile()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QStringList, existing);
+        QFETCH(bool, onStick);
+        QFETCH(bool, same);
+        QTemporaryDir directory;
+        const QString folder = directory.filePath("folder");
+        StickMount stick;
+        const QString failure = onStick ? stick.mount("fat", directory.filePath("stick.img"), folder)
+                                        : QString();
+        if (!failure.isEmpty()) {
+            QSKIP(qPrintable("no FAT stick: " + failure));
+        }
+        QVERIFY(QDir().mkpath(folder + "/b"));
+        for (const QString &name : existing) {
+            QVERIFY(writeFile(folder + '/' + name, name.toUtf8()));
+        }
+        QCOMPARE(::sameFile(folder + '/' + first, folder + '/' + second), same);
+    }
+
     void job_data()
     {
         // None of these may leave anything but the earlier out/song.mp3, untouched.
