@@ -159,6 +159,21 @@ private slots:
         QCOMPARE(::sameFile(folder + '/' + first, folder + '/' + second), same);
     }
 
+    // Two runs writing into one folder at once: neither sweeps away the other's temporaries,
+    // while an older version's lock-less temporary goes.
+    void sweep()
+    {
+        QTemporaryDir directory;
+        const QString older = directory.filePath(".tunewright-0123456789abcdef.part");
+        QVERIFY(writeFile(older, "older"));
+        RunFolder first(directory.path());
+        QFile part;
+        QVERIFY(first.open() && first.openNewTemporary(part));
+        RunFolder second(directory.path());
+        QVERIFY(second.open());
+        QVERIFY(part.exists() && !QFileInfo::exists(older));
+    }
+
     void job_data()
     {
         // None of these may leave anything but the earlier out/song.mp3, untouched.
