@@ -126,12 +126,14 @@ private slots:
         QTest::addColumn<bool>("same");
         const QStringList song("Song.mp3");
         QTest::newRow("one-path") << "Song.mp3" << "Song.mp3" << song << false << true;
-        QTest::newRow("two-files") << "Song.mp3" << "b.mp3" << QStringList { "Song.mp3", "b.mp3" } << false << false;
+        QTest::newRow("two-files")
+            << "Song.mp3" << "b.mp3" << QStringList { "Song.mp3", "b.mp3" } << false << false;
         QTest::newRow("case-twins-on-local-disk")
             << "Song.mp3" << "song.mp3" << QStringList { "Song.mp3", "song.mp3" } << false << false;
         QTest::newRow("other-case-not-there") << "Song.mp3" << "song.mp3" << song << false << false;
         QTest::newRow("other-case-other-folder")
-            << "Song.mp3" << "b/song.mp3" << QStringList { "Song.mp3", "b/song.mp3" } << false << false;
+            << "Song.mp3" << "b/song.mp3" << QStringList { "Song.mp3", "b/song.mp3" } << false
+            << false;
         // Each spelling has its own inode number there, yet both name one file.
         QTest::newRow("other-case-on-stick") << "Song.mp3" << "song.mp3" << song << true << true;
         QTest::newRow("other-name-on-stick") << "Song.mp3" << "b.mp3" << song << true << false;
@@ -147,8 +149,8 @@ private slots:
         QTemporaryDir directory;
         const QString folder = directory.filePath("folder");
         StickMount stick;
-        const QString failure = onStick ? stick.mount("fat", directory.filePath("stick.img"), folder)
-                                        : QString();
+        const QString image = directory.filePath("stick.img");
+        const QString failure = onStick ? stick.mount("fat", image, folder) : QString();
         if (!failure.isEmpty()) {
             QSKIP(qPrintable("no FAT stick: " + failure));
         }

@@ -178,95 +178,63 @@ private slots:
         const QStringList ended = { "show", "new" };
         const QStringList picked = { "file", "folder", "next" };
         const QStringList ready = { "file", "folder", "next", "start" };
-        QTest::newRow("single-file")
-            << QStringList { "file", "next", "start" }
-            << QStringList { "%/src/b.Mp3", "%/out/b.Mp3", "Return" }
-            << QStringList { chooseFile, saveAs, overwrite } << ended << 100 << done
-            << QStringList("b.Mp3") << QString();
-        QTest::newRow("file-failing")
-            << QStringList { "file", "next", "start" }
-            << QStringList { "%/src/e.mp3", "%/out/e.mp3", "Return", "OK" }
-            << QStringList { chooseFile, saveAs, overwrite, errorFor("%/src/e.mp3") } << ended
-            << 100 << done << QStringList() << "Elaborazione dei file in corso: 1/1";
+        const QStringList none = { "file", "folder" };
+        stepsRow("single-file", { "file", "next", "start" },
+                 { "%/src/b.Mp3", "%/out/b.Mp3", "Return" }, { chooseFile, saveAs, overwrite },
+                 ended, 100, done, { "b.Mp3" });
+        stepsRow("file-failing", { "file", "next", "start" },
+                 { "%/src/e.mp3", "%/out/e.mp3", "Return", "OK" },
+                 { chooseFile, saveAs, overwrite, errorFor("%/src/e.mp3") }, ended, 100, done, {},
+                 "Elaborazione dei file in corso: 1/1");
         // Listed without regard to case: c and e fail in listing order, a and f are skipped.
-        QTest::newRow("folder")
-            << QStringList { "folder", "next", "start", "show", "new" }
-            << QStringList { "%/src", "%/out", yes, "OK", "OK" }
-            << QStringList { chooseFolder, chooseDestination, overwrite, errorFor("%/src/c.mp3"),
-                             errorFor("%/src/e.mp3") }
-            << QStringList { "file", "folder" } << 0 << ""
-            << QStringList { "G.mp3", "b.Mp3", "d.mP3" }
-            << "Elaborazione dei file in corso: 4/7";
-        QTest::newRow("no-source")
-            << QStringList { "open=%/none.mp3", "folder", "file", "folder" }
-            << QStringList { "OK", "%/no-mp3", "Escape", "Escape" }
-            << QStringList { errorFor("%/none.mp3"), chooseFolder, chooseFile, chooseFolder }
-            << QStringList { "file", "folder" } << 0 << "" << QStringList() << QString();
-        QTest::newRow("new-source-after-destination")
-            << QStringList { "folder", "next", "file" }
-            << QStringList { "%/src", "%/out", "%/src/d.mP3" }
-            << QStringList { chooseFolder, chooseDestination, chooseFile } << picked << 0 << ""
-            << QStringList() << QString();
+        stepsRow("folder", { "folder", "next", "start", "show", "new" },
+                 { "%/src", "%/out", yes, "OK", "OK" },
+                 { chooseFolder, chooseDestination, overwrite, errorFor("%/src/c.mp3"),
+                   errorFor("%/src/e.mp3") },
+                 none, 0, "", { "G.mp3", "b.Mp3", "d.mP3" }, "Elaborazione dei file in corso: 4/7");
+        stepsRow("no-source", { "open=%/none.mp3", "folder", "file", "folder" },
+                 { "OK", "%/no-mp3", "Escape", "Escape" },
+                 { errorFor("%/none.mp3"), chooseFolder, chooseFile, chooseFolder }, none);
+        stepsRow("new-source-after-destination", { "folder", "next", "file" },
+                 { "%/src", "%/out", "%/src/d.mP3" },
+                 { chooseFolder, chooseDestination, chooseFile }, picked);
         // A cancel after an accepted destination turns INIZIA off again.
-        QTest::newRow("save-cancelled")
-            << QStringList { "file", "next", "next" }
-            << QStringList { "%/src/d.mP3", "%/out/d.mP3", "Escape" }
-            << QStringList { chooseFile, saveAs, saveAs } << picked << 0 << "" << QStringList()
-            << QString();
-        QTest::newRow("destination-cancelled")
-            << QStringList { "folder", "next", "next" } << QStringList { "%/src", "%/out", "Escape" }
-            << QStringList { chooseFolder, chooseDestination, chooseDestination } << picked << 0
-            << "" << QStringList() << QString();
+        stepsRow("save-cancelled", { "file", "next", "next" },
+                 { "%/src/d.mP3", "%/out/d.mP3", "Escape" }, { chooseFile, saveAs, saveAs },
+                 picked);
+        stepsRow("destination-cancelled", { "folder", "next", "next" },
+                 { "%/src", "%/out", "Escape" },
+                 { chooseFolder, chooseDestination, chooseDestination }, picked);
         // The save dialog asks to replace the source, then the window refuses it.
-        QTest::newRow("save-over-source")
-            << QStringList { "file", "next" }
-            << QStringList { "%/src/d.mP3", "%/src/d.mP3", "&Yes", "OK" }
-            << QStringList { chooseFile, saveAs, "already exists", samePath } << picked << 0 << ""
-            << QStringList() << QString();
-        // A chooseDestination is accepted first, so the refusal must turn INIZIA off again.
-        QTest::newRow("folder-itself")
-            << QStringList { "folder", "next", "next" }
-            << QStringList { "%/src", "%/out", "%/src", "OK" }
-            << QStringList { chooseFolder, chooseDestination, chooseDestination, samePath }
-            << picked << 0
-            << "" << QStringList() << QString();
-        QTest::newRow("declined")
-            << QStringList { "folder", "next", "start" } << QStringList { "%/src", "%/out", "No" }
-            << QStringList { chooseFolder, chooseDestination, overwrite } << ready << 0 << ""
-            << QStringList() << QString();
+        stepsRow("save-over-source", { "file", "next" },
+                 { "%/src/d.mP3", "%/src/d.mP3", "&Yes", "OK" },
+                 { chooseFile, saveAs, "already exists", samePath }, picked);
+        stepsRow("folder-itself", { "folder", "next", "next" },
+                 { "%/src", "%/out", "%/src", "OK" },
+                 { chooseFolder, chooseDestination, chooseDestination, samePath }, picked);
+        stepsRow("declined", { "folder", "next", "start" }, { "%/src", "%/out", "No" },
+                 { chooseFolder, chooseDestination, overwrite }, ready);
         // "Nuovo" keeps the last output: a run that converts nothing shows it still, and ends.
-        QTest::newRow("kept-after-new")
-            << QStringList { "file", "next", "start", "new", "folder", "next", "start", "show" }
-            << QStringList { "%/src/d.mP3", "%/out/d.mP3", yes, "%/good-only", "%/no-mp3", yes }
-            << QStringList { chooseFile, saveAs, overwrite, chooseFolder, chooseDestination,
-                             overwrite }
-            << ended << 0 << done << QStringList("d.mP3") << QString();
-        QTest::newRow("drops")
-            << QStringList { "drop-refused=%/src/song.mp3.bak", "drop=%/src/d.mP3" }
-            << QStringList() << QStringList() << picked << 0 << "" << QStringList()
-            << QString();
-        // A whole selection: the first is taken, the second named, the rest left.
+        stepsRow("kept-after-new",
+                 { "file", "next", "start", "new", "folder", "next", "start", "show" },
+                 { "%/src/d.mP3", "%/out/d.mP3", yes, "%/good-only", "%/no-mp3", yes },
+                 { chooseFile, saveAs, overwrite, chooseFolder, chooseDestination, overwrite },
+                 ended, 0, done, { "d.mP3" });
+        stepsRow("drops", { "drop-refused=%/src/song.mp3.bak", "drop=%/src/d.mP3" }, {}, {},
+                 picked);
         // The warning comes from 100 files on, also when a picked file makes the hundredth.
-        QTest::newRow("ninety-nine-files")
-            << QStringList { "folder", "next", "start" }
-            << QStringList { "%/many-99", "%/out", yes }
-            << QStringList { chooseFolder, chooseDestination, overwrite } << ended << 0 << done
-            << QStringList() << QString();
-        QTest::newRow("hundred-files")
-            << QStringList { "folder", "next", "start" }
-            << QStringList { "%/many-100", "%/out", yes, yes }
-            << QStringList { chooseFolder, chooseDestination, manyFiles, overwrite } << ended << 0
-            << done << QStringList() << QString();
-        QTest::newRow("ninety-nine-files-and-one-picked")
-            << QStringList { "folder", "file", "next", "start" }
-            << QStringList { "%/many-99", "%/src/d.mP3", "%/out/d.mP3", "No" }
-            << QStringList { chooseFolder, chooseFile, saveAs, manyFiles } << ready << 0 << ""
-            << QStringList() << QString();
-        QTest::newRow("many-paths")
-            << QStringList { "open=%/src/d.mP3,%/src/b.Mp3,%/src", "next" }
-            << QStringList { "OK", "%/out/d.mP3" }
-            << QStringList { errorFor("%/src/b.Mp3"), saveAs } << ready << 0 << ""
-            << QStringList() << QString();
+        stepsRow("ninety-nine-files", { "folder", "next", "start" },
+                 { "%/many-99", "%/out", yes }, { chooseFolder, chooseDestination, overwrite },
+                 ended, 0, done);
+        stepsRow("hundred-files", { "folder", "next", "start" },
+                 { "%/many-100", "%/out", yes, yes },
+                 { chooseFolder, chooseDestination, manyFiles, overwrite }, ended, 0, done);
+        stepsRow("ninety-nine-files-and-one-picked", { "folder", "file", "next", "start" },
+                 { "%/many-99", "%/src/d.mP3", "%/out/d.mP3", "No" },
+                 { chooseFolder, chooseFile, saveAs, manyFiles }, ready);
+        // A whole selection: the first is taken, the second named, the rest left.
+        stepsRow("many-paths", { "open=%/src/d.mP3,%/src/b.Mp3,%/src", "next" },
+                 { "OK", "%/out/d.mP3" }, { errorFor("%/src/b.Mp3"), saveAs }, ready);
     }
 
     void steps()
@@ -342,61 +310,48 @@ private slots:
         // Where the run writes: "local", or a stick (see StickMount).
         QTest::addColumn<QString>("destination");
         QTest::addColumn<int>("jobs");
-        // Whether the destination folder is removed while the first "Errore" box is up.
-        QTest::addColumn<bool>("removedMidRun");
         // What the "Errore" boxes name, in order: a source, or "destination".
         QTest::addColumn<QStringList>("boxes");
         QTest::addColumn<QStringList>("written");
+        // Whether the destination folder is removed while the first "Errore" box is up.
+        QTest::addColumn<bool>("removedMidRun");
         const QStringList two = { "a.mp3", "b.mp3" };
-        QTest::newRow("read-only-stick") << two << "fat-read-only" << 2 << false
-                                         << QStringList("destination") << QStringList();
-        QTest::newRow("read-only-stick-one-file") << QStringList("a.mp3") << "fat-read-only" << 1
-                                                  << false << QStringList("destination")
-                                                  << QStringList();
-        QTest::newRow("full-stick") << two << "fat-full" << 1 << false
-                                    << QStringList("destination") << QStringList();
+        const QStringList destination("destination");
+        destinationRow("read-only-stick", two, "fat-read-only", 2, destination, {});
+        destinationRow("read-only-stick-one-file", two.mid(0, 1), "fat-read-only", 1, destination,
+                       {});
+        destinationRow("full-stick", two, "fat-full", 1, destination, {});
         // A file that fails for its own reason where a converted file still fits is its own fault.
-        QTest::newRow("nearly-full-stick") << QStringList { "a-rejected.mp3", "b.mp3" }
-                                           << "fat-nearly-full" << 1 << false
-                                           << QStringList("a-rejected.mp3") << QStringList("b.mp3");
+        destinationRow("nearly-full-stick", { "a-rejected.mp3", "b.mp3" }, "fat-nearly-full", 1,
+                       { "a-rejected.mp3" }, { "b.mp3" });
         // b's box waits for a, which the stick's failure then stops: b's box, the stick's, no a.
-        QTest::newRow("full-stick-after-a-failure")
-            << QStringList { "a-slow-rejected.mp3", "b-empty.mp3", "c.mp3" } << "fat-full" << 2
-            << false << QStringList { "b-empty.mp3", "destination" } << QStringList();
+        destinationRow("full-stick-after-a-failure",
+                       { "a-slow-rejected.mp3", "b-empty.mp3", "c.mp3" }, "fat-full", 2,
+                       { "b-empty.mp3", "destination" }, {});
         // Listing order, though a's encoder takes longer to fail than b's empty file.
-        QTest::newRow("boxes-in-listing-order")
-            << QStringList { "a-slow-rejected.mp3", "b-empty.mp3", "c.mp3", "d-rejected.mp3" }
-            << "local" << 2 << false
-            << QStringList { "a-slow-rejected.mp3", "b-empty.mp3", "d-rejected.mp3" }
-            << QStringList("c.mp3");
+        destinationRow("boxes-in-listing-order",
+                       { "a-slow-rejected.mp3", "b-empty.mp3", "c.mp3", "d-rejected.mp3" }, "local",
+                       2, { "a-slow-rejected.mp3", "b-empty.mp3", "d-rejected.mp3" }, { "c.mp3" });
         // Listed as song.mp3, Song.mp3: the later one gets the box.
-        QTest::newRow("case-twins-on-stick") << QStringList { "Song.mp3", "song.mp3", "z.mp3" }
-                                             << "fat" << 2 << false << QStringList("Song.mp3")
-                                             << QStringList { "song.mp3", "z.mp3" };
-        QTest::newRow("case-twins-on-exfat-stick")
-            << QStringList { "Song.mp3", "song.mp3", "z.mp3" } << "exfat" << 2 << false
-            << QStringList("Song.mp3") << QStringList { "song.mp3", "z.mp3" };
+        const QStringList twins = { "Song.mp3", "song.mp3", "z.mp3" };
+        destinationRow("case-twins-on-stick", twins, "fat", 2, { "Song.mp3" }, twins.mid(1));
+        destinationRow("case-twins-on-exfat-stick", twins, "exfat", 2, { "Song.mp3" },
+                       twins.mid(1));
         // Names FAT cannot hold are those files' failures, not the stick's.
-        QTest::newRow("names-the-stick-refuses")
-            << QStringList { "a.mp3", "b?.mp3", QString::fromUtf8("na\xC3\xAFve.mp3"), "z.mp3" }
-            << "fat" << 2 << false
-            << QStringList { "b?.mp3", QString::fromUtf8("na\xC3\xAFve.mp3") }
-            << QStringList { "a.mp3", "z.mp3" };
+        const QString naive = QString::fromUtf8("na\xC3\xAFve.mp3");
+        destinationRow("names-the-stick-refuses", { "a.mp3", "b?.mp3", naive, "z.mp3" }, "fat", 2,
+                       { "b?.mp3", naive }, { "a.mp3", "z.mp3" });
         // Windows cannot remove a folder while files in it are open, cannot hold both twins in
         // one folder, and names files in UTF-16, which any name can be.
 #ifndef Q_OS_WIN
-        QTest::newRow("removed-mid-run") << QStringList { "a-empty.mp3", "b.mp3", "c.mp3" }
-                                         << "local" << 1 << true
-                                         << QStringList { "a-empty.mp3", "destination" }
-                                         << QStringList();
-        QTest::newRow("case-twins-on-local-disk")
-            << QStringList { "Song.mp3", "song.mp3" } << "local" << 2 << false << QStringList()
-            << QStringList { "Song.mp3", "song.mp3" };
+        destinationRow("removed-mid-run", { "a-empty.mp3", "b.mp3", "c.mp3" }, "local", 1,
+                       { "a-empty.mp3", "destination" }, {}, true);
+        destinationRow("case-twins-on-local-disk", twins.mid(0, 2), "local", 2, {},
+                       twins.mid(0, 2));
         // Listed and boxed in its place, though Qt cannot list it.
-        QTest::newRow("undecodable-name")
-            << QStringList { "a.mp3", QString::fromUtf8("caf\xC3\xA9.mp3"), "d.mp3" } << "local"
-            << 2 << false << QStringList(QString::fromUtf8("caf\xEF\xBF\xBD.mp3"))
-            << QStringList { "a.mp3", "d.mp3" };
+        destinationRow("undecodable-name",
+                       { "a.mp3", QString::fromUtf8("caf\xC3\xA9.mp3"), "d.mp3" }, "local", 2,
+                       { QString::fromUtf8("caf\xEF\xBF\xBD.mp3") }, { "a.mp3", "d.mp3" });
 #endif
     }
 
@@ -405,9 +360,9 @@ private slots:
         QFETCH(QStringList, sources);
         QFETCH(QString, destination);
         QFETCH(int, jobs);
-        QFETCH(bool, removedMidRun);
         QFETCH(QStringList, boxes);
         QFETCH(QStringList, written);
+        QFETCH(bool, removedMidRun);
         const QString source = folder("dsrc");
         const QString out = folder("dest");
         StickMount stick;
@@ -523,6 +478,23 @@ private slots:
     }
 
 private:
+    // One row of the steps table; a row without a run leaves the bar at 0 and writes nothing.
+    static void stepsRow(const char *name, const QStringList &steps, const QStringList &answers,
+                         const QStringList &dialogs, const QStringList &enabled, int bar = 0,
+                         const QString &label = QString(), const QStringList &written = {},
+                         const QString &progress = QString())
+    {
+        QTest::newRow(name) << steps << answers << dialogs << enabled << bar << label << written
+                            << progress;
+    }
+
+    static void destinationRow(const char *name, const QStringList &sources,
+                               const QString &destination, int jobs, const QStringList &boxes,
+                               const QStringList &written, bool removedMidRun = false)
+    {
+        QTest::newRow(name) << sources << destination << jobs << boxes << written << removedMidRun;
+    }
+
     static void endProgram(QProcess &program, const QString &ending)
     {
         if (ending == "kill") {
