@@ -44,13 +44,6 @@ const char logoStyleSheet[] = "background-image:url(:/imgs/logo);";
 const char chooseAgainHint[] = "\nClicca su CONTINUA per scegliere la cartella di destinazione";
 const char startHint[] = "\nClicca su VAI per iniziare la conversione";
 
-// Whether writing to destination would write over source: the same text, or the same file or
-// folder once links and a case-folding file system's other spellings are seen through.
-bool wouldOverwrite(const QString &destination, const QString &source)
-{
-    return destination == source || sameFile(destination, source);
-}
-
 void refuseSamePath(QWidget *parent)
 {
     QMessageBox::critical(parent, QStringLiteral("Attenzione"),
@@ -145,7 +138,6 @@ void MainWindow::pickFile(const QString &path)
     if (path.isEmpty()) {
         return;
     }
-    ui->pushButton_3->setEnabled(false);
     ui->pushButton_4->setEnabled(false);
     ui->label_2->setText(QStringLiteral("Nessun percorso di destinazione selezionato"));
     state.inputPath = path;
@@ -257,7 +249,8 @@ void MainWindow::on_pushButton_3_clicked()
             ui->pushButton_4->setEnabled(false);
             return;
         }
-        if (wouldOverwrite(state.outputPath, state.inputPath)) {
+        // The source itself, also by a link or another spelling of its name: never written over.
+        if (sameFile(state.outputPath, state.inputPath)) {
             ui->pushButton_4->setEnabled(false);
             refuseSamePath(this);
             return;
@@ -276,7 +269,7 @@ void MainWindow::on_pushButton_3_clicked()
         ui->pushButton_4->setEnabled(false);
         return;
     }
-    if (wouldOverwrite(state.destDir.absolutePath(), state.sourceFolderPath)) {
+    if (sameFile(state.destDir.absolutePath(), state.sourceFolderPath)) {
         ui->pushButton_4->setEnabled(false);
         refuseSamePath(this);
         return;
@@ -315,39 +308,20 @@ void MainWindow::on_pushButton_4_clicked()
     run->start(folderTasks(listing), listing.size());
 }
 
-QList<RunTask> MainWindow::folderTasks(const QFileInfoList &listing)
+QList<RunTask> MainWindow::folderTasks(const QFileInfoList &listing) const
 {
+    // INIZIA is on only once a destination folder has been accepted: destDir is set.
     QList<RunTask> tasks;
-    for (int i = 1; i <= listing.size(); ++i) {
-        const QFileInfo &entry = listing.at(i - 1);
+    for (int i = 0; i < listing.size(); ++i) {
+        const QFileInfo &entry = listing.at(i);
         // A good MPEG-1 header at 44.1/48 kHz and 64 kbit/s or more: already playable.
         if (probeFile(entry.absoluteFilePath()) > 0) {
             continue;
         }
-        if (state.destDirName.isEmpty()) {
-            askDestinationFolder();
-        }
-        state.outputPath = state.destDir.absolutePath() + QLatin1Char('/') + entry.fileName();
-        if (state.destDirName.isEmpty() || state.destDirName == QLatin1String(".")) {
-            break;
-        }
-        tasks.append({ i, entry.absoluteFilePath(), state.outputPath });
+        tasks.append({ i + 1, entry.absoluteFilePath(),
+                       state.destDir.absolutePath() + QLatin1Char('/') + entry.fileName() });
     }
     return tasks;
-}
-
-void MainWindow::askDestinationFolder()
-{
-    state.destDir.setPath(QFileDialog::getExistingDirectory(
-        this, tr("Dove vuoi salvare i file?"), QStringLiteral("/home"),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks));
-    state.destDirName = state.destDir.dirName();
-    if (!state.destDirName.isEmpty()
-        && wouldOverwrite(state.destDir.absolutePath(), state.sourceFolderPath)) {
-        // Never write over the sources: the source folder counts as no choice.
-        refuseSamePath(this);
-        state.destDirName.clear();
-    }
 }
 
 void MainWindow::showProgress(int position, int count, const QString &output)

@@ -53,8 +53,7 @@ private:
     bool takePath(const QString &path);
     void pickFile(const QString &path);
     void pickFolder(const QString &folder);
-    QList<RunTask> folderTasks(const QFileInfoList &listing);
-    void askDestinationFolder();
+    QList<RunTask> folderTasks(const QFileInfoList &listing) const;
     void showProgress(int position, int count, const QString &output);
     void showEncoding(bool encoding);
     void showRunEnd();
