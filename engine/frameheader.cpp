@@ -21,7 +21,7 @@ const int bitrates[][16] = {
 };
 
 // Hz by sample-rate index for MPEG-1.
-const int sampleRates[4] = { 44100, 48000, 32000, 0 };
+const int sampleRates[] = { 44100, 48000, 32000, 0 };
 
 unsigned byteAt(const QByteArray &content, int offset)
 {
@@ -32,12 +32,10 @@ unsigned byteAt(const QByteArray &content, int offset)
 
 int findFrameSync(const QByteArray &content)
 {
-    const int size = content.size();
-    for (int i = 0; i < syncWindow && i < size; ++i) {
-        if (byteAt(content, i) != 0xFF) {
-            continue;
-        }
-        if (i + 2 >= size) {
+    const char sync = '\xFF';
+    for (int i = content.indexOf(sync); i >= 0 && i < syncWindow;
+         i = content.indexOf(sync, i + 1)) {
+        if (i + 2 >= content.size()) {
             return -1;
         }
         const unsigned b1 = byteAt(content, i + 1);

@@ -21,7 +21,8 @@ const qint64 roomMargin = qint64(1) << 18; // 256 KiB
 // single-part names of older versions.
 QString tokenOf(const QString &fileName)
 {
-    return QFileInfo(fileName).completeBaseName().mid(prefix.size()).section(QLatin1Char('-'), 0, 0);
+    const QString name = QFileInfo(fileName).completeBaseName();
+    return name.mid(prefix.size()).section(QLatin1Char('-'), 0, 0);
 }
 
 } // namespace

@@ -21,6 +21,9 @@ QByteArray headerAt(int offset, const QByteArray &header = "\xFF\xFB\x90")
     return QByteArray(offset + 200, '\0').replace(offset, header.size(), header);
 }
 
+// A header whose last byte lies just past the end of what is read: a probe must not see it.
+const char headerPastTheEnd[] = "\0\0\xFF\xFB\x90";
+
 // What the encoder wrote, in the rebuild rows.
 const QByteArray audio = "<encoded audio>";
 
@@ -54,7 +57,10 @@ private slots:
         QTest::newRow("last-offset-in-window") << headerAt(2303) << 128;
         QTest::newRow("first-offset-past-window") << headerAt(2304) << -1;
         QTest::newRow("header-ends-on-last-byte") << QByteArray("\0\xFF\xFB\x90", 4) << 128;
-        QTest::newRow("header-cut-short") << QByteArray("\0\0\xFF\xFB", 4) << -1;
+        QTest::newRow("header-cut-short") << QByteArray::fromRawData(headerPastTheEnd, 4) << -1;
+        QTest::newRow("reserved-layer-no-header") << headerAt(0, "\xFF\xF9\x90") << -1;
+        QTest::newRow("padding-then-header") << QByteArray("\xFF\xFF\xFB\x90", 4) << 128;
+        QTest::newRow("mpeg25-bitrate-taken-as-0") << headerAt(0, "\xFF\xE3\x90") << -3;
     }
 
     void probe()
