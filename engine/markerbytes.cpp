@@ -6,7 +6,7 @@ int findMarker(const QByteArray &content, const QByteArray &marker, int from)
 {
     const int size = content.size();
     const int markerSize = marker.size();
-    if (from < 0 || markerSize == 0 || markerSize > size - from) {
+    if (markerSize > size - from) {
         return -1;
     }
     // memchr is vectorised, so jumping from one first byte to the next beats a generic search
@@ -46,7 +46,8 @@ void FirstMarker::search(const QByteArray &window, qint64 windowStart)
         }
         anySeen = true;
         found = int32_t(windowStart + hit);
-        from = hit + 1;
+        // None of the markers can begin again inside itself.
+        from = hit + marker.size();
     }
     nextStart = qMax(nextStart, windowStart + window.size() - marker.size() + 1);
 }

@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-// Offset of the first occurrence of marker in content at or after from, or -1.
+// Offset of the first occurrence of marker, which is not empty, in content at or after from
+// (0 or more), or -1.
 int findMarker(const QByteArray &content, const QByteArray &marker, int from);
 
 // Follows one marker through a file that arrives in pieces, so a file is searched without

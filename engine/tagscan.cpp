@@ -7,9 +7,11 @@
 
 namespace {
 
+const QByteArray lyricsEndMarker = QByteArrayLiteral("LYRICS200");
+
 // Each window starts with the last bytes of the one before, so a marker across their border is
-// seen whole: as many as the longest marker, "LYRICS200", has bytes less one.
-const int overlap = 8;
+// seen whole: as many as the longest marker has bytes less one.
+const int overlap = lyricsEndMarker.size() - 1;
 
 TagScan locateBlocks(const FirstMarker &tag, const FirstMarker &lyrics,
                      const FirstMarker &lyricsEnd, qint64 size)
@@ -20,7 +22,7 @@ TagScan locateBlocks(const FirstMarker &tag, const FirstMarker &lyrics,
     scan.lyricsPos = lyrics.position();
     scan.lyricsEndPos = lyricsEnd.position();
     // A Lyrics3 v2.00 block runs from its "LYRICSBEGIN" to the last byte of "LYRICS200".
-    const qint64 lastLyricsByte = std::min<qint64>(qint64(scan.lyricsEndPos) + 8, size - 1);
+    const qint64 lastLyricsByte = std::min<qint64>(qint64(scan.lyricsEndPos) + overlap, size - 1);
     if (scan.lyricsPos != 1 && scan.lyricsPos <= lastLyricsByte) {
         scan.lyricsBlock = { scan.lyricsPos, lastLyricsByte - scan.lyricsPos + 1 };
     }
@@ -36,7 +38,7 @@ bool scanTags(QIODevice &source, TagScan &scan, int pieceSize)
 {
     FirstMarker tag(QByteArrayLiteral("TAG"));
     FirstMarker lyrics(QByteArrayLiteral("LYRICS"));
-    FirstMarker lyricsEnd(QByteArrayLiteral("LYRICS200"));
+    FirstMarker lyricsEnd(lyricsEndMarker);
     QByteArray window;
     qint64 windowStart = 0;
     for (;;) {

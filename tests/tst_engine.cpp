@@ -89,6 +89,8 @@ private slots:
         QTest::newRow("lyrics-at-1-passed-over") << "x" + lyrics + x << audio + "LYRICS200";
         QTest::newRow("first-lyrics-wins") << x + lyrics + x + lyrics << audio + lyrics;
         QTest::newRow("v1-block-not-captured") << x + "LYRICSBEGINtextLYRICSEND" << audio;
+        QTest::newRow("lyrics-to-the-end-of-a-short-file")
+            << QByteArray("LYRICS") << "LYRICS" + audio;
         QTest::newRow("v1-block-at-9-one-byte") << "123456789LYRICSBEGIN" + x << audio + "L";
     }
 
