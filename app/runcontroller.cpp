@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QThread>
-#include <QTimer>
 
 namespace {
 
@@ -177,7 +176,7 @@ void RunController::queueBox(const QString &path)
     // nested in this one. The event loop shows it once this handler has returned.
     if (!boxesQueued && !showingBox) {
         boxesQueued = true;
-        QTimer::singleShot(0, this, &RunController::showBoxes);
+        QMetaObject::invokeMethod(this, &RunController::showBoxes, Qt::QueuedConnection);
     }
 }
 

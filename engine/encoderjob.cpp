@@ -18,17 +18,13 @@ const qint64 copyPieceSize = scanPieceSize;
 // Appends range of from to to, in pieces. A short read (the source shrank) fails.
 bool copyRange(QFile &from, const SourceRange &range, QFile &to)
 {
-    if (!from.seek(range.start)) {
-        return false;
-    }
-    for (qint64 left = range.size; left > 0;) {
+    bool copied = from.seek(range.start);
+    for (qint64 left = range.size; copied && left > 0;) {
         const QByteArray piece = from.read(qMin(left, copyPieceSize));
-        if (piece.isEmpty() || to.write(piece) != piece.size()) {
-            return false;
-        }
+        copied = !piece.isEmpty() && to.write(piece) == piece.size();
         left -= piece.size();
     }
-    return true;
+    return copied;
 }
 
 // Moves the whole content of file by bytes towards its end, leaving room in front; from the
@@ -36,21 +32,14 @@ bool copyRange(QFile &from, const SourceRange &range, QFile &to)
 bool shiftForward(QFile &file, qint64 bytes)
 {
     qint64 end = file.size();
-    if (!file.resize(end + bytes)) {
-        return false;
-    }
-    while (end > 0) {
+    bool moved = file.resize(end + bytes);
+    while (moved && end > 0) {
         const qint64 size = qMin(end, copyPieceSize);
         end -= size;
-        if (!file.seek(end)) {
-            return false;
-        }
-        const QByteArray piece = file.read(size);
-        if (piece.size() != size || !file.seek(end + bytes) || file.write(piece) != size) {
-            return false;
-        }
+        const QByteArray piece = file.seek(end) ? file.read(size) : QByteArray();
+        moved = piece.size() == size && file.seek(end + bytes) && file.write(piece) == size;
     }
-    return file.seek(0);
+    return moved && file.seek(0);
 }
 
 qint64 totalSize(const QList<SourceRange> &pieces)
@@ -116,8 +105,7 @@ bool EncoderJob::start()
     encodedPath = encoded.fileName();
     encoded.close();
 
-    // Nothing is read from the encoder and it reads nothing from us: no pipe to fill up.
-    process.setStandardInputFile(QProcess::nullDevice());
+    // Nothing is read from the encoder: its output goes nowhere, so no pipe fills up.
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
@@ -171,7 +159,7 @@ void EncoderJob::encoderError(QProcess::ProcessError processError)
     // A crash is followed by finished(), which reports it; only a failed start ends here. Qt may
     // report that from inside start(), so the end waits for the event loop.
     if (processError == QProcess::FailedToStart) {
-        fail(process.errorString());
+        fail(QStringLiteral("the encoder did not start: ") + process.errorString());
         QMetaObject::invokeMethod(this, [this] { end(false); }, Qt::QueuedConnection);
     }
 }
@@ -230,24 +218,16 @@ bool EncoderJob::completeEncodedFile(QFile &file)
     // The encoder's file is ours alone and not yet under the output's name, so it is completed
     // in place: in the usual layout the pieces only follow the audio, which then never moves.
     const RebuildLayout layout = rebuildLayout(scan);
-    const qint64 frontSize = totalSize(layout.beforeAudio);
-    if (frontSize > 0 && !shiftForward(file, frontSize)) {
-        return false;
-    }
+    bool complete = layout.beforeAudio.isEmpty()
+        || shiftForward(file, totalSize(layout.beforeAudio));
     for (const SourceRange &piece : layout.beforeAudio) {
-        if (!copyRange(sourceFile, piece, file)) {
-            return false;
-        }
+        complete = complete && copyRange(sourceFile, piece, file);
     }
-    if (!file.seek(file.size())) {
-        return false;
-    }
+    complete = complete && file.seek(file.size());
     for (const SourceRange &piece : layout.afterAudio) {
-        if (!copyRange(sourceFile, piece, file)) {
-            return false;
-        }
+        complete = complete && copyRange(sourceFile, piece, file);
     }
-    return true;
+    return complete;
 }
 
 bool EncoderJob::fail(const QString &reason)

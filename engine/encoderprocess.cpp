@@ -21,10 +21,8 @@ HANDLE encoderJob()
         const HANDLE created = CreateJobObjectW(nullptr, nullptr);
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        if (created) {
-            SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits,
-                                    sizeof(limits));
-        }
+        SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits,
+                                sizeof(limits));
         return created;
     }();
     return job;
@@ -43,9 +41,7 @@ void EncoderProcess::startEncoder(const QString &program, const QStringList &arg
 {
     start(program, arguments);
 #ifdef Q_OS_WIN
-    if (state() == QProcess::NotRunning || !encoderJob()) {
-        return;
-    }
+    // Without a process (it did not start) or without a job, the calls below fail harmlessly.
     const HANDLE encoder = OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE,
                                        DWORD(processId()));
     if (encoder) {
