@@ -1,9 +1,9 @@
 // Linked with the program's real main(), which takes the source from its arguments, as a desktop
 // passes them. Once its event loop runs, the spy picks the destination in SPY_DESTINATION and
 // starts the run. When as many stand-in encoders as SPY_ENCODERS says hold their lock files in
-// STANDIN_LOCK_DIR (with none: when the run has ended), it prints the window flags, the family a
-// button's font resolved to, the bar's maximum and the progress text, and presses "X"; with
-// SPY_STAY set it leaves the ending to whoever started it.
+// STANDIN_LOCK_DIR (with none: when the run has ended), it prints whether the window is shown,
+// its flags, the family a button's font resolved to, the bar's maximum and the progress text,
+// and presses "X"; with SPY_STAY set it leaves the ending to whoever started it.
 #include "fixtures.h"
 
 #include <QApplication>
@@ -30,7 +30,7 @@ static void runAndQuit(QMainWindow *window)
             locked += lock.size() > 0;
         }
         if (encoders > 0 ? locked >= encoders : button("pushButton_6")->isEnabled()) {
-            std::printf("0x%x %s %d %s\n", unsigned(window->windowFlags()),
+            std::printf("%d 0x%x %s %d %s\n", window->isVisible(), unsigned(window->windowFlags()),
                         qPrintable(QFontInfo(button("pushButton")->font()).family()),
                         window->findChild<QProgressBar *>()->maximum(),
                         qPrintable(window->findChild<QLabel *>("label_Bar")->text()));

@@ -193,13 +193,18 @@ private slots:
         QTest::addColumn<bool>("sourceChanges");
         // For the stand-in: "" (writes nothing, ends well) or "crash" (writes a part, crashes).
         QTest::addColumn<QByteArray>("standinMode");
-        QTest::newRow("encoder-missing") << "missing/lame.exe" << false << false << QByteArray();
-        QTest::newRow("exit-0-writing-nothing") << STANDIN_PROGRAM << false << false
-                                                << QByteArray();
-        QTest::newRow("encoder-crashing") << STANDIN_PROGRAM << false << false
-                                          << QByteArray("crash");
-        QTest::newRow("output-hard-link-of-source") << "lame.exe" << true << false << QByteArray();
-        QTest::newRow("source-changed-meanwhile") << "lame.exe" << false << true << QByteArray();
+        // A piece of the reason the job gives.
+        QTest::addColumn<QString>("error");
+        QTest::newRow("encoder-missing")
+            << "missing/lame.exe" << false << false << QByteArray() << "did not start";
+        QTest::newRow("exit-0-writing-nothing")
+            << STANDIN_PROGRAM << false << false << QByteArray() << "wrote nothing";
+        QTest::newRow("encoder-crashing")
+            << STANDIN_PROGRAM << false << false << QByteArray("crash") << "crashed";
+        QTest::newRow("output-hard-link-of-source")
+            << "lame.exe" << true << false << QByteArray() << "the source itself";
+        QTest::newRow("source-changed-meanwhile")
+            << "lame.exe" << false << true << QByteArray() << "changed";
     }
 
     void job()
@@ -208,6 +213,7 @@ private slots:
         QFETCH(bool, outputIsSource);
         QFETCH(bool, sourceChanges);
         QFETCH(QByteArray, standinMode);
+        QFETCH(QString, error);
         qputenv("STANDIN_MODE", standinMode);
         QTemporaryDir directory;
         const QString source = directory.filePath("song.mp3");
@@ -234,6 +240,7 @@ private slots:
             QVERIFY(!started || (finished.wait(20000) && !finished.first().first().toBool()));
             QVERIFY(!finished.wait(50) && finished.size() <= 1); // ends once, if it started
             QVERIFY(!job.destinationFailed());
+            QVERIFY2(job.errorString().contains(error), qPrintable(job.errorString()));
         } // the run's lock file goes with its folder
         QCOMPARE(readFile(source), content);
         const auto everything = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;

@@ -5,6 +5,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -50,6 +51,11 @@ QStringList enabledSteps(MainWindow &window)
         }
     }
     return enabled;
+}
+
+bool isVisibleBox(QWidget *widget)
+{
+    return qobject_cast<QMessageBox *>(widget) && widget->isVisible();
 }
 
 QString progressText(MainWindow &window)
@@ -263,6 +269,9 @@ private slots:
         QString progressAtBox;
         driver.before = [&](int index) {
             if (driver.seen[index].startsWith("Errore") && !enabledSteps(window).contains("file")) {
+                // One box at a time, however many failures come while it is up.
+                const QWidgetList windows = QApplication::topLevelWidgets();
+                QCOMPARE(std::count_if(windows.begin(), windows.end(), isVisibleBox), 1);
                 progressAtBox = progressAtBox.isEmpty() ? progressText(window) : progressAtBox;
                 QVERIFY(!drop(window, directory.filePath("src"))); // no new source during a run
                 QVERIFY(QTest::qWaitFor([&] {
@@ -390,6 +399,7 @@ private slots:
         }
         QCOMPARE(named, boxes);
         QCOMPARE(progressText(window), done);
+        QCOMPARE(window.findChild<QProgressBar *>()->maximum(), 100); // no longer busy
         QCOMPARE(exactOutputs(out, source, contents), written);
     }
 
@@ -444,11 +454,11 @@ private slots:
         program.setWorkingDirectory(source);
         program.start(QStringLiteral(PROGRAM_SPY), { "." });
         QTRY_VERIFY_WITH_TIMEOUT(program.canReadLine(), 30000);
-        // main() makes the window frameless (Qt::Window | Qt::FramelessWindowHint) and, with no
+        // main() shows the window frameless (Qt::Window | Qt::FramelessWindowHint) and, with no
         // system fonts, finds the narrow font beside the program; only as many encoders started
         // as allowed, the last one shown, and the bar is busy.
         QCOMPARE(QString::fromUtf8(program.readLine()).trimmed(),
-                 QString("0x801 Liberation Sans Narrow 0 Elaborazione dei file in corso: %1/%2")
+                 QString("1 0x801 Liberation Sans Narrow 0 Elaborazione dei file in corso: %1/%2")
                      .arg(encoders).arg(names.size()));
         endProgram(program, ending);
         // (It may have ended already, while the line was awaited.)
