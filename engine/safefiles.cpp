@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QString>
 
 #ifdef Q_OS_WIN
@@ -41,7 +42,7 @@ bool equivalent(const QString &first, const QString &second)
 // EOPNOTSUPP on Linux.)
 bool syncUnsupported(int code)
 {
-    return code == EINVAL || code == EOPNOTSUPP || code == ENOSYS;
+    return QSet<int> { EINVAL, EOPNOTSUPP, ENOSYS }.contains(code);
 }
 
 QString systemError(int code)

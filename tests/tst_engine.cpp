@@ -134,8 +134,6 @@ private slots:
         QTest::addColumn<bool>("same");
         const QStringList song("Song.mp3");
         QTest::newRow("one-path") << "Song.mp3" << "Song.mp3" << song << false << true;
-        QTest::newRow("two-files")
-            << "Song.mp3" << "b.mp3" << QStringList { "Song.mp3", "b.mp3" } << false << false;
         QTest::newRow("case-twins-on-local-disk")
             << "Song.mp3" << "song.mp3" << QStringList { "Song.mp3", "song.mp3" } << false << false;
         QTest::newRow("other-case-not-there") << "Song.mp3" << "song.mp3" << song << false << false;
@@ -144,7 +142,6 @@ private slots:
             << false;
         // Each spelling has its own inode number there, yet both name one file.
         QTest::newRow("other-case-on-stick") << "Song.mp3" << "song.mp3" << song << true << true;
-        QTest::newRow("other-name-on-stick") << "Song.mp3" << "b.mp3" << song << true << false;
     }
 
     void sameFile()
