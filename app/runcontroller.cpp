@@ -173,16 +173,15 @@ void RunController::queueBox(const QString &path)
 {
     boxes.append(path);
     // Never a box inside a job's signal: the box's own event loop would run the next handlers
-    // nested in this one. The event loop shows it once this handler has returned.
-    if (!boxesQueued && !showingBox) {
-        boxesQueued = true;
+    // nested in this one. The event loop shows it once this handler has returned; boxes queued
+    // before then, or while a box is up, are shown after it.
+    if (boxes.size() == 1 && !showingBox) {
         QMetaObject::invokeMethod(this, &RunController::showBoxes, Qt::QueuedConnection);
     }
 }
 
 void RunController::showBoxes()
 {
-    boxesQueued = false;
     // Jobs keep ending and starting while a box is up; their failures queue behind it.
     while (!boxes.isEmpty()) {
         const QString path = boxes.takeFirst();

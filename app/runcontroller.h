@@ -83,6 +83,5 @@ private:
     int count = 0;
     int limit = 1;
     bool encoding = false;
-    bool boxesQueued = false;
     bool showingBox = false;
 };
