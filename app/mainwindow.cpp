@@ -335,7 +335,7 @@ void MainWindow::showEncoding(bool encoding)
 {
     // Maximum 0 makes the bar busy; 100 of 100 is full.
     ui->progressBar->setMaximum(encoding ? 0 : 100);
-    ui->progressBar->setValue(encoding ? 0 : 100);
+    ui->progressBar->setValue(ui->progressBar->maximum());
 }
 
 void MainWindow::showRunEnd()

@@ -83,9 +83,10 @@ void RunController::startTask(int index)
 {
     const RunTask &task = tasks.at(index);
     emit fileStarted(task.position, count, task.output);
-    if (!openFolder(task.output)) {
-        failDestination(index);
-        return;
+    if (!folder) {
+        // Taken at the first file to convert: a run that skips every file writes nothing.
+        folder = std::make_unique<RunFolder>(QFileInfo(task.output).absolutePath());
+        folder->open();
     }
     const QString appPath = QCoreApplication::applicationDirPath();
     auto *job = new EncoderJob(appPath + QStringLiteral("/lame.exe"), task.source, task.output,
@@ -101,18 +102,6 @@ void RunController::startTask(int index)
             [this, job](bool converted) { jobFinished(job, converted); });
     running.insert(job, index);
     outcomes[index] = Outcome::Running;
-}
-
-bool RunController::openFolder(const QString &output)
-{
-    if (!folder) {
-        // Taken at the first file to convert: a run that skips every file writes nothing.
-        folder = std::make_unique<RunFolder>(QFileInfo(output).absolutePath());
-        if (!folder->open()) {
-            return false;
-        }
-    }
-    return true;
 }
 
 bool RunController::waitsForRunningJob(const RunTask &task) const

@@ -62,7 +62,6 @@ private:
 
     void startMore();
     void startTask(int index);
-    bool openFolder(const QString &output);
     bool waitsForRunningJob(const RunTask &task) const;
     void jobFinished(EncoderJob *job, bool converted);
     void recordOutcome(int index, Outcome outcome);

@@ -40,11 +40,6 @@ QString RunFolder::path() const
     return folder;
 }
 
-QString RunFolder::errorString() const
-{
-    return error;
-}
-
 bool RunFolder::wouldReplaceWritten(const QString &path) const
 {
     return written.contains(QFileInfo(path).fileName().toCaseFolded());
@@ -62,19 +57,15 @@ QString RunFolder::lockPath(const QString &name) const
     return folder + QLatin1Char('/') + prefix + name + QStringLiteral(".lock");
 }
 
-bool RunFolder::open()
+void RunFolder::open()
 {
     // A random token: no other run, live or dead, has used it.
     token = QUuid::createUuid().toString(QUuid::Id128);
     lock = std::make_unique<QLockFile>(lockPath(token));
-    if (!lock->tryLock()) {
-        error = QStringLiteral("no lock file can be made in %1").arg(folder);
-        return false;
-    }
+    lock->tryLock();
     // The token is lower-case hex, so the upper-case name is another spelling of the lock file.
     folds = QFileInfo::exists(lockPath(token.toUpper()).replace(prefix, prefix.toUpper()));
     sweep();
-    return true;
 }
 
 void RunFolder::sweep() const

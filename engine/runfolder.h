@@ -19,12 +19,11 @@ public:
     ~RunFolder();
 
     // Takes the lock file, then removes the temporaries and lock files that runs no longer
-    // running left in the folder. Returns false, with errorString() saying why, when no lock
-    // file can be made there.
-    bool open();
+    // running left in the folder. Where no lock file can be made, no file can be written
+    // either: the run's first file fails there and cannotTakeFiles() says why.
+    void open();
 
     QString path() const;
-    QString errorString() const;
 
     // Whether writing path would replace a file this run wrote under another spelling of its
     // name: in a folder that ignores letter case, as FAT, exFAT and NTFS do, "Song.mp3" and
@@ -47,7 +46,6 @@ private:
 
     const QString folder;
     QString token;
-    QString error;
     std::unique_ptr<QLockFile> lock;
     // The names this run wrote, case folded, where the folder folds case.
     QSet<QString> written;

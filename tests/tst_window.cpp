@@ -263,7 +263,9 @@ private slots:
         MainWindow window;
         QCOMPARE(window.minimumSize(), QSize(750, 750)); // fixed: it cannot be resized
         QCOMPARE(window.maximumSize(), QSize(750, 750));
-        QCOMPARE(window.grab().toImage().pixelColor(0, 0), QColor(51, 51, 51)); // the background
+        const QImage shot = window.grab().toImage();
+        QCOMPARE(shot.pixelColor(0, 0), QColor(51, 51, 51)); // the background
+        QCOMPARE(shot.pixelColor(42, 56), QColor(0x61, 0x96, 0xd1)); // the logo's blue note
         DialogDriver driver(answers.join(' '));
         // An "Errore" box during a run holds up neither the other files nor the end of the run.
         QString progressAtBox;
@@ -290,6 +292,7 @@ private slots:
         }
         QCOMPARE(enabledSteps(window), enabled);
         QCOMPARE(window.findChild<QProgressBar *>()->value(), bar);
+        QCOMPARE(window.findChild<QProgressBar *>()->maximum(), 100);
         QCOMPARE(progressText(window), label);
         QCOMPARE(progressAtBox, progress);
         if (bar == 100) { // the bar's own style: blue chunks
