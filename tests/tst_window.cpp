@@ -24,6 +24,11 @@ const QString overwrite = "verranno sovrascritti";
 const QString samePath = "i due percorsi dei file coincidono";
 const QString manyFiles = "di 100 file selezionati";
 
+// The texts of the two path labels.
+const QString noDestination = "Nessun percorso di destinazione selezionato";
+const QString chooseNext = "\nClicca su CONTINUA per scegliere la cartella di destinazione";
+const QString startNext = "\nClicca su VAI per iniziare la conversione";
+
 // The "Errore" box naming path.
 QString errorFor(const QString &path)
 {
@@ -181,6 +186,8 @@ private slots:
         QTest::addColumn<QStringList>("written");
         // The bar's text while the first "Errore" box of a run is up, if one comes.
         QTest::addColumn<QString>("progress");
+        // The source and destination labels afterwards, where a row checks them.
+        QTest::addColumn<QStringList>("labels");
         const QStringList ended = { "show", "new" };
         const QStringList picked = { "file", "folder", "next" };
         const QStringList ready = { "file", "folder", "next", "start" };
@@ -197,13 +204,18 @@ private slots:
                  { "%/src", "%/out", yes, "OK", "OK" },
                  { chooseFolder, chooseDestination, overwrite, errorFor("%/src/c.mp3"),
                    errorFor("%/src/e.mp3") },
-                 none, 0, "", { "G.mp3", "b.Mp3", "d.mP3" }, "Elaborazione dei file in corso: 4/7");
+                 none, 0, "", { "G.mp3", "b.Mp3", "d.mP3" }, "Elaborazione dei file in corso: 4/7",
+                 { "Nessun percorso selezionato", noDestination });
         stepsRow("no-source", { "open=%/none.mp3", "folder", "file", "folder" },
                  { "OK", "%/no-mp3", "Escape", "Escape" },
                  { errorFor("%/none.mp3"), chooseFolder, chooseFile, chooseFolder }, none);
         stepsRow("new-source-after-destination", { "folder", "next", "file" },
                  { "%/src", "%/out", "%/src/d.mP3" },
-                 { chooseFolder, chooseDestination, chooseFile }, picked);
+                 { chooseFolder, chooseDestination, chooseFile }, picked, 0, "", {}, "",
+                 { "Percorso del file: %/src/d.mP3" + chooseNext, noDestination });
+        stepsRow("new-folder-after-destination", { "file", "next", "folder" },
+                 { "%/src/d.mP3", "%/out/d.mP3", "%/src" }, { chooseFile, saveAs, chooseFolder },
+                 picked, 0, "", {}, "", { "Percorso dei file: %/src" + chooseNext, noDestination });
         // A cancel after an accepted destination turns INIZIA off again.
         stepsRow("save-cancelled", { "file", "next", "next" },
                  { "%/src/d.mP3", "%/out/d.mP3", "Escape" }, { chooseFile, saveAs, saveAs },
@@ -219,7 +231,9 @@ private slots:
                  { "%/src", "%/out", "%/src", "OK" },
                  { chooseFolder, chooseDestination, chooseDestination, samePath }, picked);
         stepsRow("declined", { "folder", "next", "start" }, { "%/src", "%/out", "No" },
-                 { chooseFolder, chooseDestination, overwrite }, ready);
+                 { chooseFolder, chooseDestination, overwrite }, ready, 0, "", {}, "",
+                 { "Percorso dei file: %/src" + chooseNext,
+                   "Percorso del file di destinazione: %/out" + startNext });
         // "Nuovo" keeps the last output: a run that converts nothing shows it still, and ends.
         stepsRow("kept-after-new",
                  { "file", "next", "start", "new", "folder", "next", "start", "show" },
@@ -240,7 +254,9 @@ private slots:
                  { chooseFolder, chooseFile, saveAs, manyFiles }, ready);
         // A whole selection: the first is taken, the second named, the rest left.
         stepsRow("many-paths", { "open=%/src/d.mP3,%/src/b.Mp3,%/src", "next" },
-                 { "OK", "%/out/d.mP3" }, { errorFor("%/src/b.Mp3"), saveAs }, ready);
+                 { "OK", "%/out/d.mP3" }, { errorFor("%/src/b.Mp3"), saveAs }, ready, 0, "", {}, "",
+                 { "Percorso del file: %/src/d.mP3" + chooseNext,
+                   "Percorso del file di destinazione: %/out/d.mP3" + startNext });
     }
 
     void steps()
@@ -253,6 +269,8 @@ private slots:
         QFETCH(QString, label);
         QFETCH(QStringList, written);
         QFETCH(QString, progress);
+        QFETCH(QStringList, labels);
+        labels.replaceInStrings("%", directory.path());
         steps.replaceInStrings("%", directory.path());
         answers.replaceInStrings("%", directory.path());
         dialogs.replaceInStrings("%", directory.path());
@@ -295,6 +313,10 @@ private slots:
         QCOMPARE(window.findChild<QProgressBar *>()->maximum(), 100);
         QCOMPARE(progressText(window), label);
         QCOMPARE(progressAtBox, progress);
+        if (!labels.isEmpty()) {
+            QCOMPARE(window.findChild<QLabel *>("label")->text(), labels.first());
+            QCOMPARE(window.findChild<QLabel *>("label_2")->text(), labels.last());
+        }
         if (bar == 100) { // the bar's own style: blue chunks
             auto *progressBar = window.findChild<QProgressBar *>();
             const QImage image = progressBar->grab().toImage();
@@ -495,10 +517,10 @@ private:
     static void stepsRow(const char *name, const QStringList &steps, const QStringList &answers,
                          const QStringList &dialogs, const QStringList &enabled, int bar = 0,
                          const QString &label = QString(), const QStringList &written = {},
-                         const QString &progress = QString())
+                         const QString &progress = QString(), const QStringList &labels = {})
     {
         QTest::newRow(name) << steps << answers << dialogs << enabled << bar << label << written
-                            << progress;
+                            << progress << labels;
     }
 
     static void destinationRow(const char *name, const QStringList &sources,
