@@ -108,6 +108,8 @@ private slots:
     {
         QCOMPARE(findMarker("xTAG", "TAG", 0), 1);
         QCOMPARE(findMarker("TTTAG", "TAG", 0), 2); // the first byte repeats
+        QCOMPARE(findMarker("TA", "TAG", 0), -1); // longer than what is left
+        QCOMPARE(findMarker("TTx", "TA", 0), -1); // first bytes only
         // QByteArray's terminating NUL would complete this marker if the search ran past the end.
         QCOMPARE(findMarker("xT", QByteArray("T\0", 2), 0), -1);
     }
