@@ -6,6 +6,7 @@
 #include <windows.h>
 #elif defined(Q_OS_LINUX)
 #include <csignal>
+#include <cstdlib>
 #include <sys/prctl.h>
 #include <unistd.h>
 #endif
@@ -58,7 +59,7 @@ void EncoderProcess::setupChildProcess()
     // effect, the child already has another parent: it must not run on alone.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != programId) {
-        _exit(1);
+        _exit(EXIT_FAILURE);
     }
 #endif
 }

@@ -17,7 +17,7 @@ const QString prefix = QStringLiteral(".tunewright-");
 // of any use fits in it.
 const qint64 roomMargin = qint64(1) << 18; // 256 KiB
 
-// The token in ".tunewright-<token>.lock" and ".tunewright-<token>-<n>.part", or in the
+// The token in ".tunewright-<token>.lock" and ".tunewright-<token>-<id>.part", or in the
 // single-part names of older versions.
 QString tokenOf(const QString &fileName)
 {
@@ -103,9 +103,8 @@ void RunFolder::sweep() const
 
 bool RunFolder::openNewTemporary(QFile &file)
 {
-    ++temporaries;
     return openNewFile(folder + QLatin1Char('/') + prefix + token + QLatin1Char('-')
-                           + QString::number(temporaries) + QStringLiteral(".part"),
+                           + QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".part"),
                        file);
 }
 

@@ -9,7 +9,7 @@ class QFile;
 class QLockFile;
 
 // One run's hold on its destination folder. While the run lasts it holds a lock file there,
-// ".tunewright-<token>.lock", and names its temporaries ".tunewright-<token>-<n>.part", so a
+// ".tunewright-<token>.lock", and names its temporaries ".tunewright-<token>-<id>.part", so a
 // later run can tell the temporaries of a program that no longer runs (killed, or the power
 // went) from those another running program is still writing.
 class RunFolder
@@ -49,6 +49,5 @@ private:
     std::unique_ptr<QLockFile> lock;
     // The names this run wrote, case folded, where the folder folds case.
     QSet<QString> written;
-    int temporaries = 0;
     bool folds = false;
 };
