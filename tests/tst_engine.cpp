@@ -24,6 +24,13 @@ QByteArray headerAt(int offset, const QByteArray &header = "\xFF\xFB\x90")
 // A header whose last byte lies just past the end of what is read: a probe must not see it.
 const char headerPastTheEnd[] = "\0\0\xFF\xFB\x90";
 
+// Holds bytes but cannot give them, as a failing disk.
+class UnreadableDevice : public QBuffer
+{
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+};
+
 // What the encoder wrote, in the rebuild rows.
 const QByteArray audio = "<encoded audio>";
 
@@ -102,6 +109,15 @@ private slots:
         for (const int pieceSize : { scanPieceSize, 1 }) {
             QCOMPARE(rebuildOutput(audio, scanTags(source, pieceSize), source), expected);
         }
+    }
+
+    // Tags the scan could not read would be lost without a word: such a source fails.
+    void unreadableSource()
+    {
+        UnreadableDevice device;
+        device.setData(lyrics + tag);
+        TagScan scan;
+        QVERIFY(device.open(QIODevice::ReadOnly) && !scanTags(device, scan));
     }
 
     void marker()
