@@ -152,9 +152,12 @@ private slots:
         QTest::addColumn<bool>("same");
         const QStringList song("Song.mp3");
         QTest::newRow("one-path") << "Song.mp3" << "Song.mp3" << song << false << true;
+        // Windows folds case on every disk.
+#ifndef Q_OS_WIN
         QTest::newRow("case-twins-on-local-disk")
             << "Song.mp3" << "song.mp3" << QStringList { "Song.mp3", "song.mp3" } << false << false;
         QTest::newRow("other-case-not-there") << "Song.mp3" << "song.mp3" << song << false << false;
+#endif
         QTest::newRow("other-case-other-folder")
             << "Song.mp3" << "b/song.mp3" << QStringList { "Song.mp3", "b/song.mp3" } << false
             << false;
@@ -216,7 +219,7 @@ private slots:
         QTest::newRow("exit-0-writing-nothing")
             << STANDIN_PROGRAM << false << false << QByteArray() << "wrote nothing";
         QTest::newRow("encoder-crashing")
-            << STANDIN_PROGRAM << false << false << QByteArray("crash") << "crashed";
+            << STANDIN_PROGRAM << false << false << QByteArray("crash") << "the encoder";
         QTest::newRow("output-hard-link-of-source")
             << "lame.exe" << true << false << QByteArray() << "the source itself";
         QTest::newRow("source-changed-meanwhile")
