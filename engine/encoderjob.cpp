@@ -97,13 +97,15 @@ bool EncoderJob::start()
     if (folder.wouldReplaceWritten(outputPath)) {
         return fail(QStringLiteral("the folder takes this name for one already written"));
     }
-    QFile encoded;
-    if (!folder.openNewTemporary(encoded)) {
-        destinationFault = folder.cannotTakeFiles();
-        return fail(encoded.errorString());
+    {
+        // Closed again before the encoder writes it: Windows lets no one write a file we hold.
+        QFile encoded;
+        if (!folder.openNewTemporary(encoded)) {
+            destinationFault = folder.cannotTakeFiles();
+            return fail(encoded.errorString());
+        }
+        encodedPath = encoded.fileName();
     }
-    encodedPath = encoded.fileName();
-    encoded.close();
 
     // Nothing is read from the encoder: its output goes nowhere, so no pipe fills up.
     process.setStandardOutputFile(QProcess::nullDevice());
