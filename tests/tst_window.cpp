@@ -223,10 +223,11 @@ private slots:
         stepsRow("destination-cancelled", { "folder", "next", "next" },
                  { "%/src", "%/out", "Escape" },
                  { chooseFolder, chooseDestination, chooseDestination }, picked);
-        // The save dialog asks to replace the source, then the window refuses it.
-        stepsRow("save-over-source", { "file", "next" },
-                 { "%/src/d.mP3", "%/src/d.mP3", "&Yes", "OK" },
-                 { chooseFile, saveAs, "already exists", samePath }, picked);
+        // The save dialog asks to replace the source, then the window refuses it; an earlier
+        // destination was accepted, so the refusal must turn INIZIA off again.
+        stepsRow("save-over-source", { "file", "next", "next" },
+                 { "%/src/d.mP3", "%/out/d.mP3", "%/src/d.mP3", "&Yes", "OK" },
+                 { chooseFile, saveAs, saveAs, "already exists", samePath }, picked);
         stepsRow("folder-itself", { "folder", "next", "next" },
                  { "%/src", "%/out", "%/src", "OK" },
                  { chooseFolder, chooseDestination, chooseDestination, samePath }, picked);
