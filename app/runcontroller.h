@@ -46,8 +46,8 @@ public:
     // the size of the listing, for "i/n".
     void start(const QList<RunTask> &tasks, int count);
 
-    // Ends the run for good, for the program's exit: kills every encoder, waits for it and
-    // removes its temporary files. Nothing more is shown or reported.
+    // Stops the run's jobs for good: kills every encoder, waits for it and removes its
+    // temporary file. At the program's exit nothing more is shown or reported.
     void stop();
 
 signals:

@@ -58,7 +58,8 @@ void runJob(const char *what, const QString &encoder, const QString &source,
     const double before = peakMegabytes();
     EncoderJob job(encoder, source, output, folder);
     QSignalSpy finished(&job, &EncoderJob::finished);
-    const bool converted = job.start() && finished.wait(600000) && finished.first().first().toBool();
+    const bool converted =
+        job.start() && finished.wait(600000) && finished.first().first().toBool();
     std::printf("%s: %s, output %.0f MB, peak resident %.1f MB before the job, %.1f MB after\n",
                 what, converted ? "converted" : qPrintable("failed: " + job.errorString()),
                 QFile(output).size() / 1e6, before, peakMegabytes());

@@ -31,9 +31,9 @@ public:
 
     // Reads and checks the source, then starts the encoder. Returns false, with errorString()
     // saying why, when the file cannot be converted: not a regular file once links are
-    // followed, empty, unreadable, near 2 GiB or larger, the source itself as output, an output that
-    // would replace one this run wrote under another spelling (see RunFolder), or no temporary
-    // file to be made. finished() then never comes.
+    // followed, empty, unreadable, near 2 GiB or larger, the source itself as output, an
+    // output that would replace one this run wrote under another spelling (see RunFolder), or
+    // no temporary file to be made. finished() then never comes.
     bool start();
 
     QString source() const;
