@@ -109,6 +109,11 @@ private slots:
         for (const int pieceSize : { scanPieceSize, 1 }) {
             QCOMPARE(rebuildOutput(audio, scanTags(source, pieceSize), source), expected);
         }
+        // Nothing to put in front leaves the front empty: the encoded file is not moved for it.
+        const RebuildLayout layout = rebuildLayout(scanTags(source));
+        for (const SourceRange &piece : layout.beforeAudio + layout.afterAudio) {
+            QVERIFY(piece.size > 0);
+        }
     }
 
     // Tags the scan could not read would be lost without a word: such a source fails.

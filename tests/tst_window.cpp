@@ -192,6 +192,9 @@ private slots:
         const QStringList picked = { "file", "folder", "next" };
         const QStringList ready = { "file", "folder", "next", "start" };
         const QStringList none = { "file", "folder" };
+        // The form enables every button; the window starts with the two pickers only.
+        stepsRow("start-up", {}, {}, {}, none, 0, "", {}, "",
+                 { "Nessun percorso selezionato", noDestination });
         stepsRow("single-file", { "file", "next", "start" },
                  { "%/src/b.Mp3", "%/out/b.Mp3", "Return" }, { chooseFile, saveAs, overwrite },
                  ended, 100, done, { "b.Mp3" });
@@ -209,6 +212,11 @@ private slots:
         stepsRow("no-source", { "open=%/none.mp3", "folder", "file", "folder" },
                  { "OK", "%/no-mp3", "Escape", "Escape" },
                  { errorFor("%/none.mp3"), chooseFolder, chooseFile, chooseFolder }, none);
+        // A folder without MP3 files turns both steps off; the earlier source stays named.
+        stepsRow("folder-without-mp3-after-a-destination", { "file", "next", "folder" },
+                 { "%/src/d.mP3", "%/out/d.mP3", "%/no-mp3" }, { chooseFile, saveAs, chooseFolder },
+                 none, 0, "", {}, "",
+                 { "Percorso del file: %/src/d.mP3" + chooseNext, noDestination });
         stepsRow("new-source-after-destination", { "folder", "next", "file" },
                  { "%/src", "%/out", "%/src/d.mP3" },
                  { chooseFolder, chooseDestination, chooseFile }, picked, 0, "", {}, "",
