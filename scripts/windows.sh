@@ -252,7 +252,7 @@ shown=$(cd "$bundle" && WINEQT_QPA_PLATFORM_PLUGIN_PATH=$(winepath -w "$qt_prefi
     tr -d '\r')
 rm "$bundle/tunewright-spy.exe"
 echo "program: $shown"
-[ "$shown" = "0x801 Liberation Sans Narrow 100 Operazione completata" ] ||
+[ "$shown" = "1 0x801 Liberation Sans Narrow 100 Operazione completata" ] ||
     { echo "The conversion did not end as expected" >&2; exit 1; }
 (cd "$check" && wine "$bundle/lame.exe" --quiet --resample 44.1 -b 192 song.mp3 lame-alone.mp3)
 lame --quiet --resample 44.1 -b 192 "$check/song.mp3" "$check/debian-lame.mp3"

@@ -86,7 +86,7 @@ check_folder_command() {
         timeout 300 wine "$install/tunewright-spy.exe" "$(winepath -w "$folder/source")" \
         2>/dev/null | tr -d '\r')
     rm "$install/tunewright-spy.exe"
-    [ "$shown" = "0x801 Liberation Sans Narrow 100 Operazione completata" ] ||
+    [ "$shown" = "1 0x801 Liberation Sans Narrow 100 Operazione completata" ] ||
         fail_setup "the folder command's run ended with '$shown'"
     cat "$check/lame-alone.mp3" "$check/tail" | cmp - "$folder/out/song.mp3" ||
         fail_setup "the folder command's output is not lame's audio and the source's blocks"
