@@ -193,11 +193,17 @@ private slots:
     }
 
     // Two runs writing into one folder at once: neither sweeps away the other's temporaries,
-    // while an older version's lock-less temporary goes.
+    // while an older version's lock-less temporary goes, and so does the lock file of a run
+    // killed before its first temporary.
     void sweep()
     {
         QTemporaryDir directory;
         const QString older = directory.filePath(".tunewright-0123456789abcdef.part");
+        QProcess ended;
+        ended.start(STANDIN_PROGRAM, { "none" });
+        const QByteArray pid = QByteArray::number(ended.waitForStarted() ? ended.processId() : 0);
+        const QString deadLock = directory.filePath(".tunewright-fedcba9876543210.lock");
+        QVERIFY(ended.waitForFinished() && writeFile(deadLock, pid + "\n\n\n"));
         QVERIFY(writeFile(older, "older"));
         RunFolder first(directory.path());
         QFile part;
@@ -205,7 +211,7 @@ private slots:
         QVERIFY(first.openNewTemporary(part));
         RunFolder second(directory.path());
         second.open();
-        QVERIFY(part.exists() && !QFileInfo::exists(older));
+        QVERIFY(part.exists() && !QFileInfo::exists(older) && !QFileInfo::exists(deadLock));
     }
 
     void job_data()
