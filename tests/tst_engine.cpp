@@ -198,6 +198,10 @@ private slots:
     void sweep()
     {
         QTemporaryDir directory;
+        RunFolder first(directory.path());
+        QFile part;
+        first.open();
+        QVERIFY(first.openNewTemporary(part));
         const QString older = directory.filePath(".tunewright-0123456789abcdef.part");
         QProcess ended;
         ended.start(STANDIN_PROGRAM, { "none" });
@@ -205,10 +209,6 @@ private slots:
         const QString deadLock = directory.filePath(".tunewright-fedcba9876543210.lock");
         QVERIFY(ended.waitForFinished() && writeFile(deadLock, pid + "\n\n\n"));
         QVERIFY(writeFile(older, "older"));
-        RunFolder first(directory.path());
-        QFile part;
-        first.open();
-        QVERIFY(first.openNewTemporary(part));
         RunFolder second(directory.path());
         second.open();
         QVERIFY(part.exists() && !QFileInfo::exists(older) && !QFileInfo::exists(deadLock));
