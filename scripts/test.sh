@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
-ensure_packages "${base_packages[@]}" dpkg-dev file fusefat dosfstools exfat-fuse exfatprogs
+ensure_packages "${base_packages[@]}" dpkg-dev file fusefat dosfstools
 export QT_QPA_PLATFORM=offscreen
 
 build_tree build

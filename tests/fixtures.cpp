@@ -39,27 +39,10 @@ QString StickMount::mount(const QString &kind, const QString &image, const QStri
         return "no image";
     }
     file.close();
-    const bool exfat = kind == "exfat";
-    const QString mkfs = QStandardPaths::findExecutable(exfat ? "mkfs.exfat" : "mkfs.vfat",
-                                                        { "/usr/sbin", "/sbin" });
+    const QString mkfs = QStandardPaths::findExecutable("mkfs.vfat", { "/usr/sbin", "/sbin" });
     if (mkfs.isEmpty() || quiet(mkfs, { image }) != 0) {
-        return "no " + QFileInfo(mkfs).fileName() + " for " + kind;
+        return "no mkfs.vfat";
     }
-    return exfat ? mountExfat(image, folder) : mountFat(kind, image, folder);
-}
-
-StickMount::~StickMount()
-{
-    if (!mounted.isEmpty()) {
-        quiet("fusermount", { "-u", mounted });
-    }
-    if (!loopDevice.isEmpty()) {
-        quiet("losetup", { "-d", loopDevice });
-    }
-}
-
-QString StickMount::mountFat(const QString &kind, const QString &image, const QString &folder)
-{
     if (quiet("fusefat", { "-o", "rw+", image, folder }) != 0) {
         return "fusefat cannot mount here";
     }
@@ -80,20 +63,11 @@ QString StickMount::mountFat(const QString &kind, const QString &image, const QS
     return QString();
 }
 
-// exFAT's FUSE driver wants a block device, so the image goes through a loop device.
-QString StickMount::mountExfat(const QString &image, const QString &folder)
+StickMount::~StickMount()
 {
-    QProcess losetup;
-    losetup.start("losetup", { "-f", "--show", image });
-    if (!losetup.waitForFinished(20000) || losetup.exitCode() != 0) {
-        return "no loop device for exfat";
+    if (!mounted.isEmpty()) {
+        quiet("fusermount", { "-u", mounted });
     }
-    loopDevice = QString::fromLocal8Bit(losetup.readAllStandardOutput()).trimmed();
-    if (quiet("mount.exfat-fuse", { loopDevice, folder }) != 0) {
-        return "mount.exfat-fuse cannot mount here";
-    }
-    mounted = folder;
-    return QString();
 }
 
 static void answerDialog(QWidget *dialog, const QString &answer)

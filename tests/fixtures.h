@@ -36,23 +36,19 @@ private:
     QPointer<QWidget> lastAnswered;
 };
 
-// A USB stick: a FAT or exFAT file system in an image, mounted through FUSE, and unmounted with
+// A USB stick: a FAT file system in an image, mounted through FUSE, and unmounted with
 // the object, also after a failed check.
 class StickMount
 {
 public:
     // kind: "fat", "fat-read-only", "fat-full" (a file takes up all room but a few kilobytes),
-    // "fat-nearly-full" (all but 384 KiB, room for an encoded file) or "exfat". Returns why the
-    // stick cannot be had here, or nothing.
+    // or "fat-nearly-full" (all but 384 KiB, room for an encoded file). Returns why the stick
+    // cannot be had here, or nothing.
     QString mount(const QString &kind, const QString &image, const QString &folder);
     ~StickMount();
 
 private:
-    QString mountFat(const QString &kind, const QString &image, const QString &folder);
-    QString mountExfat(const QString &image, const QString &folder);
-
     QString mounted;
-    QString loopDevice;
 };
 
 } // namespace Fixtures

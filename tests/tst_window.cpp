@@ -361,8 +361,6 @@ private slots:
         const QStringList two = { "a.mp3", "b.mp3" };
         const QStringList destination("destination");
         destinationRow("read-only-stick", two, "fat-read-only", 2, destination, {});
-        destinationRow("read-only-stick-one-file", two.mid(0, 1), "fat-read-only", 1, destination,
-                       {});
         destinationRow("full-stick", two, "fat-full", 1, destination, {});
         // A file that fails for its own reason where a converted file still fits is its own fault.
         destinationRow("nearly-full-stick", { "a-rejected.mp3", "b.mp3" }, "fat-nearly-full", 1,
@@ -378,12 +376,6 @@ private slots:
         // Listed as song.mp3, Song.mp3: the later one gets the box.
         const QStringList twins = { "Song.mp3", "song.mp3", "z.mp3" };
         destinationRow("case-twins-on-stick", twins, "fat", 2, { "Song.mp3" }, twins.mid(1));
-        destinationRow("case-twins-on-exfat-stick", twins, "exfat", 2, { "Song.mp3" },
-                       twins.mid(1));
-        // Names FAT cannot hold are those files' failures, not the stick's.
-        const QString naive = QString::fromUtf8("na\xC3\xAFve.mp3");
-        destinationRow("names-the-stick-refuses", { "a.mp3", "b?.mp3", naive, "z.mp3" }, "fat", 2,
-                       { "b?.mp3", naive }, { "a.mp3", "z.mp3" });
         // Windows cannot remove a folder while files in it are open, cannot hold both twins in
         // one folder, and names files in UTF-16, which any name can be.
 #ifndef Q_OS_WIN
