@@ -93,6 +93,7 @@ private slots:
         QTest::newRow("tag-at-1-then-later") << "xTAG" + x + tag << audio + tag;
         QTest::newRow("lyrics-at-0") << lyrics + x + tag << lyrics + audio + tag;
         QTest::newRow("lyrics-at-2") << QByteArray(2, '\0') + lyrics + x << lyrics + audio;
+        QTest::newRow("lyrics-at-3-after") << QByteArray(3, '\0') + lyrics + x << audio + lyrics;
         QTest::newRow("lyrics-at-1-passed-over") << "x" + lyrics + x << audio + "LYRICS200";
         QTest::newRow("first-lyrics-wins") << x + lyrics + x + lyrics << audio + lyrics;
         QTest::newRow("v1-block-not-captured") << x + "LYRICSBEGINtextLYRICSEND" << audio;
