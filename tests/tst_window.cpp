@@ -7,7 +7,8 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 using namespace Fixtures;
 
@@ -36,6 +37,12 @@ QString errorFor(const QString &path)
         + path;
 }
 const QString yes = QString::fromUtf8("S\xC3\xAC");
+
+#ifndef Q_OS_WIN
+// What a logout, "kill" and Ctrl+C send.
+const QMap<QString, int> signalNumbers = { { "SIGHUP", SIGHUP }, { "SIGINT", SIGINT },
+                                           { "SIGTERM", SIGTERM } };
+#endif
 
 // The six step buttons by the names the rows use, in the window's order.
 const QStringList stepNames = { "file", "folder", "next", "start", "show", "new" };
@@ -117,13 +124,11 @@ void take(MainWindow &window, const QStringList &steps)
 // holds its own name, so each output tells which source it came from.
 QByteArray contentFor(const QString &name)
 {
-    if (name.contains("empty")) {
-        return QByteArray();
-    }
     if (name.contains("rejected")) {
         return QByteArray(name.contains("slow") ? 30 << 20 : 5000, 'x');
     }
-    return sample("low.mp3") + lyrics + "TAG" + name.toUtf8();
+    return name.contains("empty") ? QByteArray()
+                                  : sample("low.mp3") + lyrics + "TAG" + name.toUtf8();
 }
 
 } // namespace
@@ -170,6 +175,9 @@ private slots:
     void cleanupTestCase()
     {
         QDir::setCurrent(QDir::tempPath()); // so the test's folder can go, on Windows too
+        // Qt cannot name an undecodable file, so it cannot remove one either.
+        std::error_code ignored;
+        std::filesystem::remove_all(QFile::encodeName(directory.path()).toStdString(), ignored);
     }
 
     void steps_data()
@@ -279,10 +287,9 @@ private slots:
         QFETCH(QStringList, written);
         QFETCH(QString, progress);
         QFETCH(QStringList, labels);
-        labels.replaceInStrings("%", directory.path());
-        steps.replaceInStrings("%", directory.path());
-        answers.replaceInStrings("%", directory.path());
-        dialogs.replaceInStrings("%", directory.path());
+        for (QStringList *paths : { &labels, &steps, &answers, &dialogs }) {
+            paths->replaceInStrings("%", directory.path());
+        }
         folder("out");
         // One file after another: e fails while G is still to come, so a second box would open
         // while the first is up.
@@ -336,15 +343,6 @@ private slots:
         // Only a run that went to its end wrote.
         QCOMPARE(exactOutputs(directory.filePath("out"), directory.filePath("src"), sources),
                  written);
-    }
-
-    void cleanup()
-    {
-        // Qt cannot name an undecodable file, so it cannot remove one either.
-        for (const QByteArray &path : qAsConst(rawPaths)) {
-            std::remove(path.constData());
-        }
-        rawPaths.clear();
     }
 
     void destination_data()
@@ -401,11 +399,10 @@ private slots:
         const QString source = folder("dsrc");
         const QString out = folder("dest");
         StickMount stick;
-        if (destination != "local") {
-            const QString failure = stick.mount(destination, directory.filePath("stick.img"), out);
-            if (!failure.isEmpty()) {
-                QSKIP(qPrintable("no FAT stick to write to: " + failure));
-            }
+        const QString failure = destination == "local"
+            ? QString() : stick.mount(destination, directory.filePath("stick.img"), out);
+        if (!failure.isEmpty()) {
+            QSKIP(qPrintable("no FAT stick to write to: " + failure));
         }
         const auto contents = makeSources(source, sources);
         qputenv("TUNEWRIGHT_JOBS", QByteArray::number(jobs));
@@ -432,7 +429,7 @@ private slots:
     void ending_data()
     {
         QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QByteArray>("jobs");
+        QTest::addColumn<int>("jobs");
         // How many encoders run at once.
         QTest::addColumn<int>("encoders");
         // How the program ends: "X", a signal, or "kill" (SIGKILL, or a task manager's end).
@@ -440,26 +437,26 @@ private slots:
         const QStringList four = { "1.mp3", "2.mp3", "3.mp3", "4.mp3" };
         const int cores = qMin(4, QThread::idealThreadCount());
         // Not a positive number: one encoder per core.
-        QTest::newRow("x-jobs-0-ignored") << four << QByteArray("0") << cores << "X";
-        QTest::newRow("x-jobs-1") << four << QByteArray("1") << 1 << "X";
+        QTest::newRow("x-jobs-0-ignored") << four << 0 << cores << "X";
+        QTest::newRow("x-jobs-1") << four << 1 << 1 << "X";
         // Names equal but for case are one file on a case-folding disk: never two at once, and
         // the files after them wait too. (A Windows folder cannot hold both.)
 #ifndef Q_OS_WIN
-        QTest::newRow("x-case-twins-one-at-a-time")
-            << QStringList { "a.mp3", "A.mp3", "b.mp3" } << QByteArray("2") << 1 << "X";
-        for (const char *signal : { "SIGTERM", "SIGINT", "SIGHUP" }) {
-            QTest::newRow(signal) << four << QByteArray("2") << 2 << signal;
+        QTest::newRow("x-case-twins-one-at-a-time") << QStringList { "a.mp3", "A.mp3", "b.mp3" }
+                                                    << 2 << 1 << "X";
+        for (const QString &signal : signalNumbers.keys()) {
+            QTest::newRow(qPrintable(signal)) << four << 2 << 2 << signal;
         }
 #endif
         // Nothing can clean up after SIGKILL but the system, which ends the encoders with the
         // program; the next run into the folder removes the temporaries left.
-        QTest::newRow("killed-then-swept") << four << QByteArray("2") << 2 << "kill";
+        QTest::newRow("killed-then-swept") << four << 2 << 2 << "kill";
     }
 
     void ending()
     {
         QFETCH(QStringList, names);
-        QFETCH(QByteArray, jobs);
+        QFETCH(int, jobs);
         QFETCH(int, encoders);
         QFETCH(QString, ending);
         // The stand-in encoder beside the spy sleeps until stopped, holding a lock file in locks/.
@@ -468,7 +465,7 @@ private slots:
         for (const QString &name : names) {
             QVERIFY(writeFile(source + '/' + name, "not yet a good MP3"));
         }
-        qputenv("TUNEWRIGHT_JOBS", jobs);
+        qputenv("TUNEWRIGHT_JOBS", QByteArray::number(jobs));
         qputenv("STANDIN_MODE", "slow");
         qputenv("FONTCONFIG_FILE", NO_SYSTEM_FONTS);
         qputenv("STANDIN_LOCK_DIR", QFile::encodeName(folder("locks")));
@@ -486,7 +483,14 @@ private slots:
         QCOMPARE(QString::fromUtf8(program.readLine()).trimmed(),
                  QString("1 0x801 Liberation Sans Narrow 0 Elaborazione dei file in corso: %1/%2")
                      .arg(encoders).arg(names.size()));
-        endProgram(program, ending);
+        if (ending == "kill") {
+            program.kill();
+        }
+#ifndef Q_OS_WIN
+        if (signalNumbers.contains(ending)) {
+            ::kill(pid_t(program.processId()), signalNumbers.value(ending));
+        }
+#endif
         // (It may have ended already, while the line was awaited.)
         QVERIFY2(program.waitForFinished(30000) || program.state() == QProcess::NotRunning,
                  "the program did not end");
@@ -531,20 +535,6 @@ private:
         QTest::newRow(name) << sources << destination << jobs << boxes << written << removedMidRun;
     }
 
-    static void endProgram(QProcess &program, const QString &ending)
-    {
-        if (ending == "kill") {
-            program.kill();
-        }
-#ifndef Q_OS_WIN
-        const QMap<QString, int> numbers = { { "SIGTERM", SIGTERM }, { "SIGINT", SIGINT },
-                                             { "SIGHUP", SIGHUP } };
-        if (numbers.contains(ending)) {
-            ::kill(pid_t(program.processId()), numbers.value(ending));
-        }
-#endif
-    }
-
     // Writes a file made by contentFor() for each name into folder; returns their contents.
     QMap<QString, QByteArray> makeSources(const QString &folder, const QStringList &names)
     {
@@ -553,15 +543,9 @@ private:
             // An "é" goes in as Latin-1, which is no UTF-8: the name cannot be decoded.
             const QByteArray path = QFile::encodeName(folder) + '/'
                 + (name.contains(QChar(0xE9)) ? name.toLatin1() : name.toUtf8());
-            std::FILE *file = std::fopen(path.constData(), "wb");
-            rawPaths << path;
-            contents[name] = contentFor(name);
-            const QByteArray &content = contents[name];
-            if (!file || std::fwrite(content.constData(), 1, content.size(), file)
-                    != size_t(content.size())) {
-                QTest::qFail("cannot write a source", __FILE__, __LINE__);
-            }
-            std::fclose(file);
+            const QByteArray content = contents[name] = contentFor(name);
+            std::ofstream file(path.toStdString(), std::ios::binary);
+            file.write(content.constData(), content.size());
         }
         return contents;
     }
@@ -585,14 +569,15 @@ private:
 
     QString folder(const QString &name)
     {
-        QDir(directory.filePath(name)).removeRecursively();
-        QDir().mkpath(directory.filePath(name));
-        return directory.filePath(name);
+        const QString path = directory.filePath(name);
+        std::error_code ignored; // (Qt cannot remove an undecodable name; this can.)
+        std::filesystem::remove_all(QFile::encodeName(path).toStdString(), ignored);
+        QDir().mkpath(path);
+        return path;
     }
 
     QTemporaryDir directory;
     QMap<QString, QByteArray> sources;
-    QList<QByteArray> rawPaths;
     QList<QUrl> openedUrls;
 };
 
