@@ -192,8 +192,7 @@ bool EncoderJob::writeOutput()
         return fail(QStringLiteral("the source changed while it was converted"));
     }
     if (!completeEncodedFile(file)) {
-        return fail(file.error() != QFileDevice::NoError ? file.errorString()
-                                                         : sourceFile.errorString());
+        return fail(QStringLiteral("the source's blocks could not be copied back"));
     }
     // Durable before visible: a power cut must never leave a short file under the output's name.
     QString syncError;

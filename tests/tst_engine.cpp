@@ -11,6 +11,10 @@
 
 #include <filesystem>
 
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#endif
+
 using namespace Fixtures;
 
 namespace {
@@ -145,7 +149,11 @@ private slots:
         QFile device("/dev/null");
         QVERIFY(device.open(QIODevice::WriteOnly) && device.write("x") == 1);
         QVERIFY2(syncFile(device, error), qPrintable(error));
-        // A folder that cannot even be opened is not synced.
+        // Any other refusal fails: a descriptor that only names a file cannot be synced.
+        QFile named;
+        QVERIFY(named.open(::open("/dev/null", O_PATH), QIODevice::WriteOnly,
+                           QFileDevice::AutoCloseHandle) && !syncFile(named, error));
+        // Nor can a folder that cannot even be opened.
         QVERIFY(!syncFolder(device.fileName(), error));
 #endif
         QVERIFY2(syncFolder(QDir::tempPath(), error), qPrintable(error));

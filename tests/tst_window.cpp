@@ -121,14 +121,18 @@ void take(MainWindow &window, const QStringList &steps)
 
 // A source of the destination rows, made from its name: "empty", "rejected" (lame refuses it),
 // "slow-rejected" (lame takes a while to refuse it), or else a converted file whose tag tail
-// holds its own name, so each output tells which source it came from.
+// holds its own name, so each output tells which source it came from; with "long-tag", a tail
+// one byte longer than the piece a job copies at once (1 MiB).
 QByteArray contentFor(const QString &name)
 {
     if (name.contains("rejected")) {
         return QByteArray(name.contains("slow") ? 30 << 20 : 5000, 'x');
     }
-    return name.contains("empty") ? QByteArray()
-                                  : sample("low.mp3") + lyrics + "TAG" + name.toUtf8();
+    if (name.contains("empty")) {
+        return QByteArray();
+    }
+    const int width = name.contains("long-tag") ? (1 << 20) - 2 : 0;
+    return sample("low.mp3") + lyrics + "TAG" + name.toUtf8().leftJustified(width, '.');
 }
 
 } // namespace
@@ -369,8 +373,9 @@ private slots:
                        { "b-empty.mp3", "destination" }, {});
         // Listing order, though a's encoder takes longer to fail than b's empty file.
         destinationRow("boxes-in-listing-order",
-                       { "a-slow-rejected.mp3", "b-empty.mp3", "c.mp3", "d-rejected.mp3" }, "local",
-                       2, { "a-slow-rejected.mp3", "b-empty.mp3", "d-rejected.mp3" }, { "c.mp3" });
+                       { "a-slow-rejected.mp3", "b-empty.mp3", "c-long-tag.mp3", "d-rejected.mp3" },
+                       "local", 2, { "a-slow-rejected.mp3", "b-empty.mp3", "d-rejected.mp3" },
+                       { "c-long-tag.mp3" });
         // Listed as song.mp3, Song.mp3: the later one gets the box.
         const QStringList twins = { "Song.mp3", "song.mp3", "z.mp3" };
         destinationRow("case-twins-on-stick", twins, "fat", 2, { "Song.mp3" }, twins.mid(1));
@@ -504,6 +509,8 @@ private slots:
             QTRY_VERIFY2_WITH_TIMEOUT(QLockFile(locks.filePath(lock)).tryLock(0),
                                       qPrintable(lock), 10000);
         }
+        // The debug channel's lines: one at start-up, one for each encoder started.
+        QCOMPARE(QString(program.readAllStandardError()).count("App path : "), 1 + encoders);
         if (ending == "kill") {
             // A second program's run sweeps what the killed one left, and what an older version
             // left without a lock file, then ends by "X".
