@@ -89,10 +89,9 @@ int probeFrameHeader(const QByteArray &content)
 
 int probeFile(const QString &path)
 {
-    // A FIFO or a device would block or never end: only regular files are opened.
+    // A FIFO or a device would block or never end: only regular files are opened. What cannot
+    // be read is probed as no bytes at all.
     QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    return probeFrameHeader(file.read(probeWindowBytes));
+    const bool readable = QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly);
+    return probeFrameHeader(readable ? file.read(probeWindowBytes) : QByteArray());
 }
