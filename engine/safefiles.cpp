@@ -109,7 +109,7 @@ bool syncFolder(const QString &folder, QString &error)
 #else
     const int descriptor = ::open(QFile::encodeName(folder).constData(),
                                   O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor < 0) {
+    if (descriptor == -1) {
         error = systemError(errno);
         return false;
     }
