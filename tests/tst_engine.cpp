@@ -95,6 +95,7 @@ private slots:
         QTest::newRow("first-tag-wins") << x + "TAG" + x + tag << audio + "TAG" + x + tag;
         QTest::newRow("tag-at-1-only") << "xTAG" + x << audio + "TAG" + x;
         QTest::newRow("tag-at-1-then-later") << "xTAG" + x + tag << audio + tag;
+        QTest::newRow("tag-after-its-first-byte") << "TTTAG" + x << audio + "TAG" + x;
         QTest::newRow("lyrics-at-0") << lyrics + x + tag << lyrics + audio + tag;
         QTest::newRow("lyrics-at-2") << QByteArray(2, '\0') + lyrics + x << lyrics + audio;
         QTest::newRow("lyrics-at-3-after") << QByteArray(3, '\0') + lyrics + x << audio + lyrics;
@@ -114,11 +115,6 @@ private slots:
         for (const int pieceSize : { scanPieceSize, 1 }) {
             QCOMPARE(rebuildOutput(audio, scanTags(source, pieceSize), source), expected);
         }
-        // Nothing to put in front leaves the front empty: the encoded file is not moved for it.
-        const RebuildLayout layout = rebuildLayout(scanTags(source));
-        for (const SourceRange &piece : layout.beforeAudio + layout.afterAudio) {
-            QVERIFY(piece.size > 0);
-        }
     }
 
     // Tags the scan could not read would be lost without a word: such a source fails.
@@ -130,15 +126,8 @@ private slots:
         QVERIFY(device.open(QIODevice::ReadOnly) && !scanTags(device, scan));
     }
 
-    void marker()
-    {
-        QCOMPARE(findMarker("xTAG", "TAG", 0), 1);
-        QCOMPARE(findMarker("TTTAG", "TAG", 0), 2); // the first byte repeats
-        QCOMPARE(findMarker("TA", "TAG", 0), -1); // longer than what is left
-        QCOMPARE(findMarker("TTx", "TA", 0), -1); // first bytes only
-        // QByteArray's terminating NUL would complete this marker if the search ran past the end.
-        QCOMPARE(findMarker("xT", QByteArray("T\0", 2), 0), -1);
-    }
+    // QByteArray's terminating NUL would complete the marker if the search ran past the end.
+    void marker() { QCOMPARE(findMarker("xT", QByteArray("T\0", 2), 0), -1); }
 
     void sync()
     {
