@@ -132,9 +132,9 @@ void RunController::recordOutcome(int index, Outcome outcome)
 {
     outcomes[index] = outcome;
     // A failure is shown once every file before it in the listing has ended, so the boxes come
-    // in listing order however the encoders finish.
-    while (nextToReport < nextToStart && (outcomes.at(nextToReport) == Outcome::Converted
-                                          || outcomes.at(nextToReport) == Outcome::Failed)) {
+    // in listing order however the encoders finish. Past the last file, value() says Waiting.
+    while (outcomes.value(nextToReport) == Outcome::Converted
+           || outcomes.value(nextToReport) == Outcome::Failed) {
         if (outcomes.at(nextToReport) == Outcome::Failed) {
             queueBox(tasks.at(nextToReport).source);
         }

@@ -58,6 +58,7 @@ signals:
     void finished();
 
 private:
+    // Waiting comes first: it is what Outcome() and QVector::value() give.
     enum class Outcome { Waiting, Running, Converted, Failed };
 
     void startMore();

@@ -376,6 +376,9 @@ private slots:
                        { "a-slow-rejected.mp3", "b-empty.mp3", "c-long-tag.mp3", "d-rejected.mp3" },
                        "local", 2, { "a-slow-rejected.mp3", "b-empty.mp3", "d-rejected.mp3" },
                        { "c-long-tag.mp3" });
+        // A folder in the destination holds b's name, so b's file cannot take it.
+        destinationRow("output-name-taken-by-a-folder", { "a.mp3", "b-in-the-way.mp3" }, "local",
+                       1, { "b-in-the-way.mp3" }, { "a.mp3" });
         // Listed as song.mp3, Song.mp3: the later one gets the box.
         const QStringList twins = { "Song.mp3", "song.mp3", "z.mp3" };
         destinationRow("case-twins-on-stick", twins, "fat", 2, { "Song.mp3" }, twins.mid(1));
@@ -411,6 +414,9 @@ private slots:
             QSKIP(qPrintable("no FAT stick to write to: " + failure));
         }
         const auto contents = makeSources(source, sources);
+        for (const QString &name : sources.filter("in-the-way")) {
+            QVERIFY(QDir(out).mkdir(name));
+        }
         qputenv("TUNEWRIGHT_JOBS", QByteArray::number(jobs));
         MainWindow window;
         DialogDriver driver(source + ' ' + out + ' ' + yes);
