@@ -43,7 +43,9 @@ QString StickMount::mount(const QString &kind, const QString &image, const QStri
     if (mkfs.isEmpty() || quiet(mkfs, { image }) != 0) {
         return "no mkfs.vfat";
     }
-    if (quiet("fusefat", { "-o", "rw+", image, folder }) != 0) {
+    // fusefat's ro holds even for root, which passes every permission check.
+    const QString mode = kind.endsWith("read-only") ? "ro" : "rw+";
+    if (quiet("fusefat", { "-o", mode, image, folder }) != 0) {
         return "fusefat cannot mount here";
     }
     mounted = folder;
@@ -51,14 +53,6 @@ QString StickMount::mount(const QString &kind, const QString &image, const QStri
     const qint64 room = QStorageInfo(folder).bytesAvailable() - left;
     if (kind.endsWith("full") && !writeFile(folder + "/fill", QByteArray(int(room), '\0'))) {
         return "cannot fill the image";
-    }
-    if (kind.endsWith("read-only")) {
-        // fusefat's ro holds even for root, which passes every permission check.
-        quiet("fusermount", { "-u", folder });
-        if (quiet("fusefat", { "-o", "ro", image, folder }) != 0) {
-            mounted.clear();
-            return "fusefat cannot mount read-only here";
-        }
     }
     return QString();
 }
