@@ -391,9 +391,12 @@ private slots:
                        twins.mid(0, 2));
         // Listed and boxed in its place (before d's box), though Qt cannot list it.
         const QString cafe = QString::fromUtf8("caf\xC3\xA9.mp3");
+        const QString cafeShown = QString(cafe).replace(QChar(0xE9), QChar::ReplacementCharacter);
         destinationRow("undecodable-name", { "a.mp3", cafe, "d-rejected.mp3" }, "local", 2,
-                       { QString(cafe).replace(QChar(0xE9), QChar::ReplacementCharacter),
-                         "d-rejected.mp3" }, { "a.mp3" });
+                       { cafeShown, "d-rejected.mp3" }, { "a.mp3" });
+        // Sorting it in keeps the twins' order: the later one still gets the box.
+        destinationRow("case-twins-and-undecodable-name-on-stick", { "Song.mp3", "song.mp3", cafe },
+                       "fat", 2, { cafeShown, "Song.mp3" }, { "song.mp3" });
 #endif
     }
 
