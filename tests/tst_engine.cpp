@@ -1,19 +1,9 @@
-#include "encoderjob.h"
 #include "fixtures.h"
 #include "frameheader.h"
-#include "markerbytes.h"
 #include "rebuild.h"
-#include "runfolder.h"
-#include "safefiles.h"
 #include "tagscan.h"
 
 #include <QtTest>
-
-#include <filesystem>
-
-#ifndef Q_OS_WIN
-#include <fcntl.h>
-#endif
 
 using namespace Fixtures;
 
@@ -27,13 +17,6 @@ QByteArray headerAt(int offset, const QByteArray &header = "\xFF\xFB\x90")
 
 // A header whose last byte lies just past the end of what is read: a probe must not see it.
 const char headerPastTheEnd[] = "\0\0\xFF\xFB\x90";
-
-// Holds bytes but cannot give them, as a failing disk.
-class UnreadableDevice : public QBuffer
-{
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-};
 
 // What the encoder wrote, in the rebuild rows.
 const QByteArray audio = "<encoded audio>";
@@ -115,148 +98,6 @@ private slots:
         for (const int pieceSize : { scanPieceSize, 1 }) {
             QCOMPARE(rebuildOutput(audio, scanTags(source, pieceSize), source), expected);
         }
-    }
-
-    // Tags the scan could not read would be lost without a word: such a source fails.
-    void unreadableSource()
-    {
-        UnreadableDevice device;
-        device.setData(lyrics + tag);
-        TagScan scan;
-        QVERIFY(device.open(QIODevice::ReadOnly) && !scanTags(device, scan));
-    }
-
-    // QByteArray's terminating NUL would complete the marker if the search ran past the end.
-    void marker() { QCOMPARE(findMarker("xT", QByteArray("T\0", 2), 0), -1); }
-
-    void sync()
-    {
-        QString error;
-#ifndef Q_OS_WIN
-        // A file that cannot be synced (a device says EINVAL, as some file systems do) counts as
-        // synced: it must not fail every conversion there.
-        QFile device("/dev/null");
-        QVERIFY(device.open(QIODevice::WriteOnly) && device.write("x") == 1);
-        QVERIFY2(syncFile(device, error), qPrintable(error));
-        // Any other refusal fails: a descriptor that only names a file cannot be synced.
-        QFile named;
-        QVERIFY(named.open(::open("/dev/null", O_PATH), QIODevice::WriteOnly,
-                           QFileDevice::AutoCloseHandle) && !syncFile(named, error));
-        // Nor can a folder that cannot even be opened.
-        QVERIFY(!syncFolder(device.fileName(), error));
-#endif
-        QVERIFY2(syncFolder(QDir::tempPath(), error), qPrintable(error));
-    }
-
-    void sameFile_data()
-    {
-        // The other path to Song.mp3, in the test's folder, which may be a FAT stick; Song.mp3
-        // and b/song.mp3 are there.
-        QTest::addColumn<QString>("other");
-        QTest::addColumn<bool>("onStick");
-        QTest::addColumn<bool>("same");
-        QTest::newRow("one-path") << "Song.mp3" << false << true;
-        // Windows folds case on every disk.
-#ifndef Q_OS_WIN
-        QTest::newRow("other-case-not-there") << "song.mp3" << false << false;
-#endif
-        QTest::newRow("other-case-other-folder") << "b/song.mp3" << false << false;
-        // Each spelling has its own inode number there, yet both name one file.
-        QTest::newRow("other-case-on-stick") << "song.mp3" << true << true;
-    }
-
-    void sameFile()
-    {
-        QFETCH(QString, other);
-        QFETCH(bool, onStick);
-        QFETCH(bool, same);
-        QTemporaryDir directory;
-        const QString folder = directory.filePath("folder");
-        StickMount stick;
-        const QString failure = onStick ? stick.mount("fat", folder + ".img", folder) : QString();
-        if (!failure.isEmpty()) {
-            QSKIP(qPrintable("no FAT stick: " + failure));
-        }
-        QVERIFY(QDir().mkpath(folder + "/b") && writeFile(folder + "/Song.mp3", "Song")
-                && writeFile(folder + "/b/song.mp3", "song"));
-        QCOMPARE(::sameFile(folder + "/Song.mp3", folder + '/' + other), same);
-    }
-
-    // Two runs writing into one folder at once: neither sweeps away the other's temporaries,
-    // while an older version's lock-less temporary goes, and so does the lock file of a run
-    // killed before its first temporary.
-    void sweep()
-    {
-        QTemporaryDir directory;
-        RunFolder first(directory.path());
-        QFile part;
-        first.open();
-        QVERIFY(first.openNewTemporary(part));
-        const QString older = directory.filePath(".tunewright-0123456789abcdef.part");
-        QProcess ended;
-        ended.start(STANDIN_PROGRAM, { "none" });
-        const QByteArray pid = QByteArray::number(ended.waitForStarted() ? ended.processId() : 0);
-        const QString deadLock = directory.filePath(".tunewright-fedcba9876543210.lock");
-        QVERIFY(ended.waitForFinished() && writeFile(deadLock, pid + "\n\n\n"));
-        QVERIFY(writeFile(older, "older"));
-        RunFolder second(directory.path());
-        second.open();
-        QVERIFY(part.exists() && !QFileInfo::exists(older) && !QFileInfo::exists(deadLock));
-    }
-
-    void job_data()
-    {
-        // None of these may leave anything but the earlier out/song.mp3, untouched.
-        QTest::addColumn<QString>("encoder");
-        QTest::addColumn<bool>("outputIsSource");
-        // The source is rewritten while the encoder runs: its pieces may no longer be there.
-        QTest::addColumn<bool>("sourceChanges");
-        // For the stand-in: "" (writes nothing, ends well) or "crash" (writes a part, crashes).
-        QTest::addColumn<QString>("standinMode");
-        QTest::newRow("encoder-missing") << "missing/lame.exe" << false << false << "";
-        QTest::newRow("exit-0-writing-nothing") << STANDIN_PROGRAM << false << false << "";
-        QTest::newRow("encoder-crashing") << STANDIN_PROGRAM << false << false << "crash";
-        QTest::newRow("output-hard-link-of-source") << "lame.exe" << true << false << "";
-        QTest::newRow("source-changed-meanwhile") << "lame.exe" << false << true << "";
-    }
-
-    void job()
-    {
-        QFETCH(QString, encoder);
-        QFETCH(bool, outputIsSource);
-        QFETCH(bool, sourceChanges);
-        QFETCH(QString, standinMode);
-        qputenv("STANDIN_MODE", standinMode.toUtf8());
-        QTemporaryDir directory;
-        const QString source = directory.filePath("song.mp3");
-        const QString output = directory.filePath("out/song.mp3");
-        QByteArray content = sample("low.mp3") + tag;
-        QVERIFY(writeFile(source, content) && QDir(directory.path()).mkdir("out"));
-        std::error_code linked;
-        if (outputIsSource) {
-            std::filesystem::create_hard_link(source.toStdString(), output.toStdString(), linked);
-        }
-        QVERIFY(!linked && (outputIsSource || writeFile(output, "earlier")));
-        const QByteArray outputBefore = readFile(output);
-        {
-            RunFolder folder(directory.filePath("out"));
-            folder.open();
-            EncoderJob job(QDir(QCoreApplication::applicationDirPath()).filePath(encoder), source,
-                           output, folder);
-            QSignalSpy finished(&job, &EncoderJob::finished);
-            const bool started = job.start();
-            if (sourceChanges) {
-                content[content.size() - 1] = 'z'; // the same size: only the time tells
-                QVERIFY(started && writeFile(source, content));
-            }
-            QVERIFY(!started || (finished.wait(20000) && !finished.first().first().toBool()));
-            QVERIFY(!finished.wait(50) && finished.size() <= 1); // ends once, if it started
-            QVERIFY(!job.destinationFailed());
-        } // the run's lock file goes with its folder
-        QCOMPARE(readFile(source), content);
-        const auto everything = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
-        QCOMPARE(QDir(directory.filePath("out")).entryList(everything), QStringList("song.mp3"));
-        QCOMPARE(readFile(output), outputBefore);
     }
 };
 

@@ -161,6 +161,12 @@ private slots:
         for (auto file = sources.cbegin(); file != sources.cend(); ++file) {
             QVERIFY(writeFile(src + '/' + file.key(), file.value()));
         }
+        // A hard link: d under another name, which a save must refuse as the source itself.
+        std::error_code linked;
+        std::filesystem::create_hard_link(QFile::encodeName(src + "/d.mP3").toStdString(),
+                                          QFile::encodeName(folder("link") + "/d.mP3").toStdString(),
+                                          linked);
+        QVERIFY(!linked);
         folder("no-mp3");
         QVERIFY(writeFile(folder("good-only") + "/a.mp3", good));
         // 99 and 100 files that a run skips, for the warning about many files.
@@ -248,6 +254,9 @@ private slots:
         stepsRow("save-over-source", { "file", "next", "next" },
                  { "%/src/d.mP3", "%/out/d.mP3", "%/src/d.mP3", "&Yes", "OK" },
                  { chooseFile, saveAs, saveAs, "already exists", samePath }, picked);
+        stepsRow("save-over-hard-link-of-source", { "file", "next" },
+                 { "%/src/d.mP3", "%/link/d.mP3", "&Yes", "OK" },
+                 { chooseFile, saveAs, "already exists", samePath }, picked);
         stepsRow("folder-itself", { "folder", "next", "next" },
                  { "%/src", "%/out", "%/src", "OK" },
                  { chooseFolder, chooseDestination, chooseDestination, samePath }, picked);
@@ -481,7 +490,6 @@ private slots:
             QVERIFY(writeFile(source + '/' + name, "not yet a good MP3"));
         }
         qputenv("TUNEWRIGHT_JOBS", QByteArray::number(jobs));
-        qputenv("STANDIN_MODE", "slow");
         qputenv("FONTCONFIG_FILE", NO_SYSTEM_FONTS);
         qputenv("STANDIN_LOCK_DIR", QFile::encodeName(folder("locks")));
         qputenv("SPY_DESTINATION", QFile::encodeName(output));
