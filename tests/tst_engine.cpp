@@ -1,9 +1,14 @@
 #include "fixtures.h"
 #include "frameheader.h"
 #include "rebuild.h"
+#include "safefiles.h"
 #include "tagscan.h"
 
 #include <QtTest>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#endif
 
 using namespace Fixtures;
 
@@ -98,6 +103,24 @@ private slots:
         for (const int pieceSize : { scanPieceSize, 1 }) {
             QCOMPARE(rebuildOutput(audio, scanTags(source, pieceSize), source), expected);
         }
+    }
+
+    void sync()
+    {
+        QString error;
+#ifndef Q_OS_WIN
+        // A file system that cannot sync at all (EINVAL, as /dev/null says) must not fail every
+        // conversion on it; any other refusal fails, as for a descriptor that only names a file,
+        // or a folder that cannot be opened.
+        QFile device("/dev/null");
+        QFile named;
+        QVERIFY(device.open(QIODevice::WriteOnly) && device.write("x") == 1);
+        QVERIFY2(syncFile(device, error), qPrintable(error));
+        QVERIFY(named.open(::open("/dev/null", O_PATH), QIODevice::WriteOnly,
+                           QFileDevice::AutoCloseHandle) && !syncFile(named, error));
+        QVERIFY(!syncFolder(device.fileName(), error));
+#endif
+        QVERIFY2(syncFolder(QDir::tempPath(), error), qPrintable(error));
     }
 };
 

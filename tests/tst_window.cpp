@@ -257,6 +257,11 @@ private slots:
         stepsRow("save-over-hard-link-of-source", { "file", "next" },
                  { "%/src/d.mP3", "%/link/d.mP3", "&Yes", "OK" },
                  { chooseFile, saveAs, "already exists", samePath }, picked);
+#ifndef Q_OS_WIN
+        // On a disk that keeps case, another spelling of the source's name is another file.
+        stepsRow("save-beside-source-in-other-case", { "file", "next" },
+                 { "%/src/d.mP3", "%/src/d.mp3" }, { chooseFile, saveAs }, ready);
+#endif
         stepsRow("folder-itself", { "folder", "next", "next" },
                  { "%/src", "%/out", "%/src", "OK" },
                  { chooseFolder, chooseDestination, chooseDestination, samePath }, picked);
@@ -500,6 +505,7 @@ private slots:
         program.setWorkingDirectory(source);
         program.start(QStringLiteral(PROGRAM_SPY), { "." });
         QTRY_VERIFY_WITH_TIMEOUT(program.canReadLine(), 30000);
+        const QByteArray pid = QByteArray::number(program.processId());
         // main() shows the window frameless (Qt::Window | Qt::FramelessWindowHint) and, with no
         // system fonts, finds the narrow font beside the program; only as many encoders started
         // as allowed, the last one shown, and the bar is busy.
@@ -530,10 +536,12 @@ private slots:
         // The debug channel's lines: one at start-up, one for each encoder started.
         QCOMPARE(QString(program.readAllStandardError()).count("App path : "), 1 + encoders);
         if (ending == "kill") {
-            // A second program's run sweeps what the killed one left, and what an older version
-            // left without a lock file, then ends by "X".
+            // A second program's run sweeps what the killed one left, what an older version
+            // left without a lock file, and the lock file of a run killed before its first
+            // temporary, then ends by "X".
             QVERIFY(!QDir(output).isEmpty(QDir::Files | QDir::Hidden));
             QVERIFY(writeFile(output + "/.tunewright-0123456789abcdef.part", "older"));
+            QVERIFY(writeFile(output + "/.tunewright-fedcba9876543210.lock", pid + "\n\n\n"));
             qputenv("SPY_STAY", "");
             program.start(QStringLiteral(PROGRAM_SPY), { "." });
             QVERIFY(program.waitForFinished(30000) && program.exitCode() == 0);
