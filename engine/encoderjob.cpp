@@ -60,6 +60,7 @@ EncoderJob::EncoderJob(const QString &encoder, const QString &source, const QStr
     , sourcePath(source)
     , outputPath(output)
     , folder(folder)
+    , process(this)
 {
 }
 

@@ -105,6 +105,20 @@ private slots:
         }
     }
 
+    // Each spelling has its own inode number on a FAT stick, yet both name one file there.
+    void sameFileOnStick()
+    {
+        QTemporaryDir directory;
+        const QString folder = directory.filePath("stick");
+        StickMount stick;
+        const QString failure = stick.mount("fat", folder + ".img", folder);
+        if (!failure.isEmpty()) {
+            QSKIP(qPrintable("no FAT stick: " + failure));
+        }
+        QVERIFY(writeFile(folder + "/Song.mp3", "Song"));
+        QVERIFY(sameFile(folder + "/Song.mp3", folder + "/song.mp3"));
+    }
+
     void sync()
     {
         QString error;

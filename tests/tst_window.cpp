@@ -372,8 +372,9 @@ private slots:
         // What the "Errore" boxes name, in order: a source, or "destination".
         QTest::addColumn<QStringList>("boxes");
         QTest::addColumn<QStringList>("written");
-        // Whether the destination folder is removed while the first "Errore" box is up.
-        QTest::addColumn<bool>("removedMidRun");
+        // What goes wrong meanwhile: "destination-removed" (while the first "Errore" box is up),
+        // "encoder-killed" (the first encoder, as soon as it runs, as a crash would end it).
+        QTest::addColumn<QString>("mishap");
         const QStringList two = { "a.mp3", "b.mp3" };
         const QStringList destination("destination");
         destinationRow("read-only-stick", two, "fat-read-only", 2, destination, {});
@@ -390,6 +391,9 @@ private slots:
                        { "a-slow-rejected.mp3", "b-empty.mp3", "c-long-tag.mp3", "d-rejected.mp3" },
                        "local", 2, { "a-slow-rejected.mp3", "b-empty.mp3", "d-rejected.mp3" },
                        { "c-long-tag.mp3" });
+        // A crash fails only its own file.
+        destinationRow("encoder-killed", two, "local", 1, { "a.mp3" }, { "b.mp3" },
+                       "encoder-killed");
         // A folder in the destination holds b's name, so b's file cannot take it.
         destinationRow("output-name-taken-by-a-folder", { "a.mp3", "b-in-the-way.mp3" }, "local",
                        1, { "b-in-the-way.mp3" }, { "a.mp3" });
@@ -400,7 +404,7 @@ private slots:
         // one folder, and names files in UTF-16, which any name can be.
 #ifndef Q_OS_WIN
         destinationRow("removed-mid-run", { "a-empty.mp3", "b.mp3", "c.mp3" }, "local", 1,
-                       { "a-empty.mp3", "destination" }, {}, true);
+                       { "a-empty.mp3", "destination" }, {}, "destination-removed");
         destinationRow("case-twins-on-local-disk", twins.mid(0, 2), "local", 2, {},
                        twins.mid(0, 2));
         // Listed and boxed in its place (before d's box), though Qt cannot list it.
@@ -421,7 +425,7 @@ private slots:
         QFETCH(int, jobs);
         QFETCH(QStringList, boxes);
         QFETCH(QStringList, written);
-        QFETCH(bool, removedMidRun);
+        QFETCH(QString, mishap);
         const QString source = folder("dsrc");
         const QString out = folder("dest");
         StickMount stick;
@@ -439,10 +443,22 @@ private slots:
         DialogDriver driver(source + ' ' + out + ' ' + yes);
         driver.before = [&](int index) {
             // (An encoder just started may create its file once more.)
-            if (removedMidRun && driver.seen[index].startsWith("Errore")) {
+            if (mishap == "destination-removed" && driver.seen[index].startsWith("Errore")) {
                 QTRY_VERIFY_WITH_TIMEOUT(QDir(out).removeRecursively(), 5000);
             }
         };
+        QTimer killer;
+        connect(&killer, &QTimer::timeout, [&] {
+            for (QProcess *encoder : window.findChildren<QProcess *>()) {
+                if (encoder->state() == QProcess::Running) {
+                    encoder->kill();
+                    killer.stop();
+                }
+            }
+        });
+        if (mishap == "encoder-killed") {
+            killer.start(1);
+        }
         take(window, { "folder", "next", "start" });
         QStringList named;
         for (const QString &seen : driver.seen.mid(3)) {
@@ -563,9 +579,9 @@ private:
 
     static void destinationRow(const char *name, const QStringList &sources,
                                const QString &destination, int jobs, const QStringList &boxes,
-                               const QStringList &written, bool removedMidRun = false)
+                               const QStringList &written, const QString &mishap = QString())
     {
-        QTest::newRow(name) << sources << destination << jobs << boxes << written << removedMidRun;
+        QTest::newRow(name) << sources << destination << jobs << boxes << written << mishap;
     }
 
     // Writes a file made by contentFor() for each name into folder; returns their contents.
