@@ -162,10 +162,10 @@ private slots:
             QVERIFY(writeFile(src + '/' + file.key(), file.value()));
         }
         // A hard link: d under another name, which a save must refuse as the source itself.
+        const QString link = folder("link") + "/d.mP3";
         std::error_code linked;
         std::filesystem::create_hard_link(QFile::encodeName(src + "/d.mP3").toStdString(),
-                                          QFile::encodeName(folder("link") + "/d.mP3").toStdString(),
-                                          linked);
+                                          QFile::encodeName(link).toStdString(), linked);
         QVERIFY(!linked);
         folder("no-mp3");
         QVERIFY(writeFile(folder("good-only") + "/a.mp3", good));
