@@ -67,16 +67,16 @@ int probeFrameHeader(const QByteArray &content)
     const unsigned bitrateIndex = (b2 >> 4) & 0x0F;
     const unsigned sampleRateIndex = (b2 >> 2) & 0x03;
 
-    int bitrate = 0;
-    if (version == Mpeg1) {
-        bitrate = bitrates[3 - layer][bitrateIndex];
-    } else if (version == Mpeg2) {
-        bitrate = bitrates[layer == 3 ? 3 : 4][bitrateIndex];
-    }
     const int sampleRate = sampleRates[sampleRateIndex];
     if (sampleRate == 0) {
         return -2;
     }
+    // MPEG-2.5 has no column in the table: its bitrate counts as 0, too low.
+    if (version == Mpeg25) {
+        return -3;
+    }
+    const int column = version == Mpeg1 ? 3 - int(layer) : (layer == 3 ? 3 : 4);
+    const int bitrate = bitrates[column][bitrateIndex];
     if (bitrate < 64) {
         return -3;
     }

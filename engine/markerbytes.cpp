@@ -4,28 +4,19 @@
 
 int findMarker(const QByteArray &content, const QByteArray &marker, int from)
 {
-    const int size = content.size();
-    const int markerSize = marker.size();
-    if (markerSize > size - from) {
-        return -1;
-    }
     // memchr is vectorised, so jumping from one first byte to the next beats a generic search
     // on audio data, where the markers' first bytes are rare.
     const char *data = content.constData();
-    const char *const lastStart = data + (size - markerSize);
-    const char first = marker.at(0);
-    const char *candidate = data + from;
-    while (candidate <= lastStart) {
-        const auto remaining = static_cast<size_t>(lastStart - candidate) + 1;
-        const void *hit = std::memchr(candidate, first, remaining);
+    const int lastStart = content.size() - marker.size();
+    for (int start = from; start <= lastStart; ++start) {
+        const void *hit = std::memchr(data + start, marker.at(0), size_t(lastStart - start) + 1);
         if (!hit) {
-            return -1;
+            break;
         }
-        candidate = static_cast<const char *>(hit);
-        if (std::memcmp(candidate + 1, marker.constData() + 1, markerSize - 1) == 0) {
-            return static_cast<int>(candidate - data);
+        start = int(static_cast<const char *>(hit) - data);
+        if (std::memcmp(data + start + 1, marker.constData() + 1, size_t(marker.size()) - 1) == 0) {
+            return start;
         }
-        ++candidate;
     }
     return -1;
 }
@@ -41,7 +32,7 @@ void FirstMarker::search(const QByteArray &window, qint64 windowStart)
     int from = int(qMax<qint64>(0, nextStart - windowStart));
     while (found == 1) {
         const int hit = findMarker(window, marker, from);
-        if (hit < 0) {
+        if (hit == -1) {
             break;
         }
         anySeen = true;
