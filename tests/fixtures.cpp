@@ -33,24 +33,18 @@ static int quiet(const QString &program, const QStringList &arguments)
 
 QString StickMount::mount(const QString &kind, const QString &image, const QString &folder)
 {
-    QFile file(image);
     QDir().mkpath(folder);
-    if (!file.open(QIODevice::WriteOnly) || !file.resize(4 << 20)) {
-        return "no image";
-    }
-    file.close();
+    QFile::remove(image);
     const QString mkfs = QStandardPaths::findExecutable("mkfs.vfat", { "/usr/sbin", "/sbin" });
-    if (mkfs.isEmpty() || quiet(mkfs, { image }) != 0) {
+    if (mkfs.isEmpty() || quiet(mkfs, { "-C", image, "4096" }) != 0) { // 4 MiB
         return "no mkfs.vfat";
     }
     // fusefat's ro holds even for root, which passes every permission check.
-    const QString mode = kind.endsWith("read-only") ? "ro" : "rw+";
-    if (quiet("fusefat", { "-o", mode, image, folder }) != 0) {
+    if (quiet("fusefat", { "-o", kind.endsWith("read-only") ? "ro" : "rw+", image, folder }) != 0) {
         return "fusefat cannot mount here";
     }
     mounted = folder;
-    const qint64 left = kind.endsWith("nearly-full") ? 384 << 10 : 8 << 10;
-    const qint64 room = QStorageInfo(folder).bytesAvailable() - left;
+    const qint64 room = QStorageInfo(folder).bytesAvailable() - (8 << 10);
     if (kind.endsWith("full") && !writeFile(folder + "/fill", QByteArray(int(room), '\0'))) {
         return "cannot fill the image";
     }

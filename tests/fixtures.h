@@ -41,9 +41,8 @@ private:
 class StickMount
 {
 public:
-    // kind: "fat", "fat-read-only", "fat-full" (a file takes up all room but a few kilobytes),
-    // or "fat-nearly-full" (all but 384 KiB, room for an encoded file). Returns why the stick
-    // cannot be had here, or nothing.
+    // kind: "fat", "fat-read-only" or "fat-full" (a file takes up all room but a few kilobytes).
+    // Returns why the stick cannot be had here, or nothing.
     QString mount(const QString &kind, const QString &image, const QString &folder);
     ~StickMount();
 

@@ -6,12 +6,7 @@
 // and presses "X"; with SPY_STAY set it leaves the ending to whoever started it.
 #include "fixtures.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QLabel>
-#include <QMainWindow>
-#include <QProgressBar>
-#include <QPushButton>
+#include <QtWidgets>
 
 #include <cstdio>
 

@@ -1,8 +1,6 @@
 // Stands in for lame.exe where a run must still be busy when the program is ended: it holds a
 // lock file in STANDIN_LOCK_DIR, which records its process id, and sleeps.
-#include <QCoreApplication>
-#include <QLockFile>
-#include <QThread>
+#include <QtCore>
 
 int main(int argc, char *argv[])
 {

@@ -1,14 +1,12 @@
+#include "encoderjob.h"
 #include "fixtures.h"
 #include "frameheader.h"
 #include "rebuild.h"
+#include "runfolder.h"
 #include "safefiles.h"
 #include "tagscan.h"
 
 #include <QtTest>
-
-#ifndef Q_OS_WIN
-#include <fcntl.h>
-#endif
 
 using namespace Fixtures;
 
@@ -105,36 +103,54 @@ private slots:
         }
     }
 
-    // Each spelling has its own inode number on a FAT stick, yet both name one file there.
-    void sameFileOnStick()
+    void encoderFailure_data()
     {
+        // The encoder program's content; none: there is no encoder.
+        QTest::addColumn<QByteArray>("encoder");
+        QTest::newRow("missing") << QByteArray();
+#ifndef Q_OS_WIN
+        QTest::newRow("crashing") << QByteArray("#!/bin/sh\nkill -9 $$\n");
+#endif
+    }
+
+    // The file fails, reported once through finished(), and no temporary is left behind.
+    void encoderFailure()
+    {
+        QFETCH(QByteArray, encoder);
         QTemporaryDir directory;
-        const QString folder = directory.filePath("stick");
-        StickMount stick;
-        const QString failure = stick.mount("fat", folder + ".img", folder);
-        if (!failure.isEmpty()) {
-            QSKIP(qPrintable("no FAT stick: " + failure));
+        const QString encoderPath = directory.filePath("lame.exe");
+        const QString source = directory.filePath("a.mp3");
+        if (!encoder.isEmpty()) {
+            QVERIFY(writeFile(encoderPath, encoder));
+            QVERIFY(QFile::setPermissions(encoderPath,
+                                          QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         }
-        QVERIFY(writeFile(folder + "/Song.mp3", "Song"));
-        QVERIFY(sameFile(folder + "/Song.mp3", folder + "/song.mp3"));
+        QVERIFY(writeFile(source, sample("low.mp3")));
+        RunFolder folder(directory.path());
+        folder.open();
+        EncoderJob job(encoderPath, source, directory.filePath("b.mp3"), folder);
+        QSignalSpy finished(&job, &EncoderJob::finished);
+        QVERIFY(job.start());
+        QTRY_COMPARE(finished.count(), 1);
+        QCOMPARE(finished.first(), QVariantList { false });
+        QCOMPARE(QDir(directory.path()).entryList({ "*.part" }, QDir::Hidden), QStringList());
     }
 
     void sync()
     {
         QString error;
+        QVERIFY2(syncFolder(QDir::tempPath(), error), qPrintable(error));
 #ifndef Q_OS_WIN
         // A file system that cannot sync at all (EINVAL, as /dev/null says) must not fail every
-        // conversion on it; any other refusal fails, as for a descriptor that only names a file,
-        // or a folder that cannot be opened.
+        // conversion on it; a write that cannot be flushed, or a folder that cannot be opened,
+        // fails.
         QFile device("/dev/null");
-        QFile named;
+        QFile full("/dev/full");
         QVERIFY(device.open(QIODevice::WriteOnly) && device.write("x") == 1);
         QVERIFY2(syncFile(device, error), qPrintable(error));
-        QVERIFY(named.open(::open("/dev/null", O_PATH), QIODevice::WriteOnly,
-                           QFileDevice::AutoCloseHandle) && !syncFile(named, error));
+        QVERIFY(full.open(QIODevice::WriteOnly) && full.write("x") == 1 && !syncFile(full, error));
         QVERIFY(!syncFolder(device.fileName(), error));
 #endif
-        QVERIFY2(syncFolder(QDir::tempPath(), error), qPrintable(error));
     }
 };
 
