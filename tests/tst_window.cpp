@@ -365,6 +365,9 @@ private slots:
         const QString cafeShown = QString(cafe).replace(QChar(0xE9), QChar::ReplacementCharacter);
         destinationRow("undecodable-name", { "a.mp3", cafe, "d-rejected.mp3" }, "local", 2,
                        { cafeShown, "d-rejected.mp3" }, { "a.mp3" });
+        // Sorting it in keeps the twins' order: the later one still gets the box.
+        destinationRow("case-twins-and-undecodable-name-on-stick", { "Song.mp3", "song.mp3", cafe },
+                       "fat", 2, { cafeShown, "Song.mp3" }, { "song.mp3" });
 #endif
     }
 
