@@ -207,7 +207,6 @@ bool EncoderJob::writeOutput()
     if (!replaceFile(encodedPath, outputPath, syncError)) {
         return fail(syncError);
     }
-    encodedPath.clear();
     folder.addWritten(outputPath);
     if (!syncFolder(folder.path(), syncError)) {
         return fail(syncError);
@@ -250,8 +249,8 @@ void EncoderJob::end(bool converted)
 
 void EncoderJob::removeTemporaryFile()
 {
+    // After the rename nothing is left under the temporary's name, which no one else uses.
     if (!encodedPath.isEmpty()) {
         QFile::remove(encodedPath);
-        encodedPath.clear();
     }
 }

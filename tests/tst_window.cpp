@@ -145,7 +145,8 @@ private slots:
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordUrl");
         // Listed by name without regard to case. A folder run converts b and G (with a Lyrics3
         // block at either end) and d; c (empty, refused before the encoder) and e (the encoder
-        // rejects it) fail; a and f are skipped. Beside it a folder without MP3 files.
+        // rejects it) fail; a and f are skipped. Beside it a folder without MP3 files, and one
+        // holding d's name in other case.
         const QByteArray low = sample("low.mp3");
         const QByteArray good = sample("good.mp3");
         sources = { { "a.MP3", good }, { "b.Mp3", low + lyrics + tag }, { "c.mp3", "" },
@@ -156,6 +157,7 @@ private slots:
             QVERIFY(writeFile(src + '/' + file.key(), file.value()));
         }
         folder("no-mp3");
+        QVERIFY(writeFile(folder("other") + "/D.MP3", low));
         // 99 and 100 files that a run skips, for the warning about many files.
         const QString many[] = { folder("many-99"), folder("many-100") };
         for (int i = 0; i < 100; ++i) {
@@ -243,6 +245,10 @@ private slots:
         stepsRow("save-beside-source-in-other-case", { "file", "next" },
                  { "%/src/d.mP3", "%/src/d.mp3" }, { chooseFile, saveAs }, ready);
 #endif
+        // The same name in another case, but in another folder: another file.
+        stepsRow("save-over-other-case-elsewhere", { "file", "next" },
+                 { "%/src/d.mP3", "%/other/D.MP3", "&Yes" }, { chooseFile, saveAs, "already exists" },
+                 ready);
         stepsRow("drops", { "drop-refused=%/src/song.mp3.bak", "drop=%/src/d.mP3" }, {}, {},
                  picked);
         // The warning comes from 100 files on, also when a picked file makes the hundredth.
@@ -333,7 +339,8 @@ private slots:
     void destination_data()
     {
         QTest::addColumn<QStringList>("sources");
-        // Where the run writes: "local", or a stick (see StickMount).
+        // Where the run writes: "local", "removed" (a local folder removed while the first
+        // "Errore" box is up), or a stick (see StickMount).
         QTest::addColumn<QString>("destination");
         QTest::addColumn<int>("jobs");
         // What the "Errore" boxes name, in order: a source, or "destination".
@@ -358,8 +365,11 @@ private slots:
         // Listed as song.mp3, Song.mp3: the later one gets the box.
         const QStringList twins = { "Song.mp3", "song.mp3", "z.mp3" };
         destinationRow("case-twins-on-stick", twins, "fat", 2, { "Song.mp3" }, twins.mid(1));
-        // Windows names files in UTF-16, which any name can be.
+        // Windows cannot remove a folder while files in it are open, and names files in UTF-16,
+        // which any name can be.
 #ifndef Q_OS_WIN
+        destinationRow("removed-mid-run", { "a-empty.mp3", "b.mp3", "c.mp3" }, "removed", 1,
+                       { "a-empty.mp3", "destination" }, {});
         // Listed and boxed in its place (before d's box), though Qt cannot list it.
         const QString cafe = QString::fromUtf8("caf\xC3\xA9.mp3");
         const QString cafeShown = QString(cafe).replace(QChar(0xE9), QChar::ReplacementCharacter);
@@ -381,7 +391,7 @@ private slots:
         const QString source = folder("dsrc");
         const QString out = folder("dest");
         StickMount stick;
-        const QString failure = destination == "local"
+        const QString failure = !destination.startsWith("fat")
             ? QString() : stick.mount(destination, directory.filePath("stick.img"), out);
         if (!failure.isEmpty()) {
             QSKIP(qPrintable("no FAT stick to write to: " + failure));
@@ -400,6 +410,12 @@ private slots:
         qputenv("TUNEWRIGHT_JOBS", QByteArray::number(jobs));
         MainWindow window;
         DialogDriver driver(source + ' ' + out + ' ' + yes);
+        driver.before = [&](int index) {
+            // (An encoder just started may create its file once more.)
+            if (destination == "removed" && driver.seen[index].startsWith("Errore")) {
+                QTRY_VERIFY_WITH_TIMEOUT(QDir(out).removeRecursively(), 5000);
+            }
+        };
         take(window, { "folder", "next", "start" });
         QStringList named;
         for (const QString &seen : driver.seen.mid(3)) {
