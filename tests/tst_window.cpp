@@ -245,6 +245,9 @@ private slots:
         stepsRow("save-beside-source-in-other-case", { "file", "next" },
                  { "%/src/d.mP3", "%/src/d.mp3" }, { chooseFile, saveAs }, ready);
 #endif
+        stepsRow("folder-itself", { "folder", "next", "next" },
+                 { "%/src", "%/out", "%/src", "OK" },
+                 { chooseFolder, chooseDestination, chooseDestination, samePath }, picked);
         // The same name in another case, but in another folder: another file.
         stepsRow("save-over-other-case-elsewhere", { "file", "next" },
                  { "%/src/d.mP3", "%/other/D.MP3", "&Yes" }, { chooseFile, saveAs, "already exists" },
