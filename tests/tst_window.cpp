@@ -266,6 +266,9 @@ private slots:
                  { chooseFolder, chooseFile, saveAs, manyFiles }, ready, 0, "", {}, "",
                  { "Percorso del file: %/src/d.mP3" + chooseNext,
                    "Percorso del file di destinazione: %/out/d.mP3" + startNext });
+        // A whole selection: the first is taken, the second named, the rest left.
+        stepsRow("many-paths", { "open=%/src/d.mP3,%/src/b.Mp3,%/src", "next" },
+                 { "OK", "%/out/d.mP3" }, { errorFor("%/src/b.Mp3"), saveAs }, ready);
     }
 
     void steps()
