@@ -8,6 +8,10 @@
 
 #include <QtTest>
 
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#endif
+
 using namespace Fixtures;
 
 namespace {
@@ -142,13 +146,17 @@ private slots:
         QVERIFY2(syncFolder(QDir::tempPath(), error), qPrintable(error));
 #ifndef Q_OS_WIN
         // A file system that cannot sync at all (EINVAL, as /dev/null says) must not fail every
-        // conversion on it; a write that cannot be flushed, or a folder that cannot be opened,
-        // fails. A synced folder is closed again: a run syncs one for every file.
+        // conversion on it; any other refusal fails: a write that cannot be flushed, a descriptor
+        // that only names a file, a folder that cannot be opened. A synced folder is closed
+        // again: a run syncs one for every file.
         QFile device("/dev/null");
         QFile full("/dev/full");
+        QFile named;
         QVERIFY(device.open(QIODevice::WriteOnly) && device.write("x") == 1);
         QVERIFY2(syncFile(device, error), qPrintable(error));
         QVERIFY(full.open(QIODevice::WriteOnly) && full.write("x") == 1 && !syncFile(full, error));
+        QVERIFY(named.open(::open("/dev/null", O_PATH), QIODevice::WriteOnly,
+                           QFileDevice::AutoCloseHandle) && !syncFile(named, error));
         QVERIFY(!syncFolder(device.fileName(), error));
         const uint descriptors = QDir("/proc/self/fd").count();
         QVERIFY(syncFolder(QDir::tempPath(), error));
