@@ -28,6 +28,16 @@ const char headerPastTheEnd[] = "\0\0\xFF\xFB\x90";
 // What the encoder wrote, in the rebuild rows.
 const QByteArray audio = "<encoded audio>";
 
+// A source whose reads fail after the first, as a stick's bad cluster fails partway through.
+class BadCluster : public QBuffer
+{
+protected:
+    qint64 readData(char *data, qint64 size) override
+    {
+        return pos() > 0 ? -1 : QBuffer::readData(data, size);
+    }
+};
+
 } // namespace
 
 class TestEngine : public QObject
@@ -107,6 +117,16 @@ private slots:
         }
     }
 
+    // What was read before a failed read is not the whole source.
+    void readFailsPartway()
+    {
+        BadCluster source;
+        source.setData(QByteArray(600, 'x') + tag);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        TagScan scan;
+        QVERIFY(!scanTags(source, scan, 100));
+    }
+
     void encoderFailure_data()
     {
         // The encoder program's content; none: there is no encoder.
@@ -114,6 +134,9 @@ private slots:
         QTest::newRow("missing") << QByteArray();
 #ifndef Q_OS_WIN
         QTest::newRow("crashing") << QByteArray("#!/bin/sh\nkill -9 $$\n");
+        // The source keeps its size but not its time: its pieces may have moved meanwhile.
+        QTest::newRow("touching-the-source")
+            << QByteArray("#!/bin/sh\ntouch -d @0 \"$5\"\necho encoded > \"$6\"\n");
 #endif
     }
 
