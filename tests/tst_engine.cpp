@@ -134,6 +134,7 @@ private slots:
         QTest::newRow("missing") << QByteArray();
 #ifndef Q_OS_WIN
         QTest::newRow("crashing") << QByteArray("#!/bin/sh\nkill -9 $$\n");
+        QTest::newRow("exit-0-writing-nothing") << QByteArray("#!/bin/sh\n");
         // The source keeps its size but not its time: its pieces may have moved meanwhile.
         QTest::newRow("touching-the-source")
             << QByteArray("#!/bin/sh\ntouch -d @0 \"$5\"\necho encoded > \"$6\"\n");
