@@ -1,15 +1,21 @@
 #include "mainwindow.h"
 #include "narrowfont.h"
+#include "qttranslation.h"
 #include "quitsignals.h"
+#include "screenscale.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    ScreenScale::prepare();
     QApplication application(argc, argv);
     provideNarrowFont(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
+    installQtTranslation();
     MainWindow window;
-    window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    // Frameless, yet Windows gives it a taskbar button that minimises and a system menu.
+    window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowSystemMenuHint);
     window.show();
     // A logout or kill ends the program as "X" does.
     QuitSignals quitSignals;

@@ -1,9 +1,11 @@
 #include "mainwindow.h"
 #include "ui_mainwindow_form.h"
 #include "folderlisting.h"
+#include "formscale.h"
 #include "frameheader.h"
 #include "runcontroller.h"
 #include "safefiles.h"
+#include "screenscale.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -13,11 +15,19 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QUrl>
+#include <QWindow>
 
 #include <cstdlib>
 
@@ -66,6 +76,29 @@ bool isMp3File(const QFileInfo &info)
     return info.isFile() && info.fileName().endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive);
 }
 
+// The background is a fixed light image, so the texts, the bar and the buttons keep the light
+// colours they were drawn for, whatever palette a dark system theme hands out.
+QPalette lightPalette(const QBrush &background)
+{
+    const QScopedPointer<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    QPalette palette = fusion->standardPalette();
+    palette.setBrush(QPalette::All, QPalette::Window, background);
+    return palette;
+}
+
+// An image of the design drawn at factor from its artwork for twice the size, so it stays
+// sharp; at factor 1 the design's own image, pixel for pixel.
+QPixmap designImage(const QString &name, const QSize &designSize, qreal factor)
+{
+    if (qFuzzyCompare(factor, 1.0)) {
+        return QPixmap(QStringLiteral(":/imgs/%1.png").arg(name));
+    }
+    QPixmap artwork(QStringLiteral(":/imgs/%1@2x.png").arg(name));
+    // Qt takes "@2x" for a ratio of 2, but we scale by hand: one image pixel per screen pixel.
+    artwork.setDevicePixelRatio(1);
+    return artwork.scaled(designSize * factor, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -77,15 +110,13 @@ MainWindow::MainWindow(QWidget *parent)
     setFixedSize(size());
     qDebug() << "App path : " << QCoreApplication::applicationDirPath();
 
-    const QPixmap background(QStringLiteral(":/imgs/sfondo_prog.png"));
-    QPalette palette;
-    palette.setBrush(QPalette::All, QPalette::Window, QBrush(background));
-    setPalette(palette);
-
     ui->progressBar->setStyleSheet(QString::fromLatin1(progressBarStyleSheet));
     ui->frame->setStyleSheet(QString::fromLatin1(logoStyleSheet));
     setAcceptDrops(true);
     resetState();
+    scale = new FormScale(this);
+    ui->frame->installEventFilter(this);
+    fitScreen();
 
     run = new RunController(this);
     // However the program ends, no encoder runs on and no temporary file stays.
@@ -100,7 +131,108 @@ MainWindow::~MainWindow()
 {
     // Stopped while the widgets still exist, so no report of the run reaches a dead one.
     delete run;
+    delete scale;
     delete ui;
+}
+
+void MainWindow::fitScreen()
+{
+    const QScreen *screen = windowHandle() ? windowHandle()->screen()
+                                           : QGuiApplication::primaryScreen();
+    qreal factor = ScreenScale::systemFactor(screen);
+    // The offscreen platform's fixed 800 × 600 is no desktop to fit into.
+    const bool fits = screen && QGuiApplication::platformName() != QLatin1String("offscreen");
+    if (fits) {
+        factor = ScreenScale::fittingFactor(factor, screen->availableGeometry().size());
+    }
+    scale->apply(factor);
+    setPalette(lightPalette(designImage(QStringLiteral("sfondo_prog"), QSize(750, 750), factor)));
+    showLogo(factor);
+    if (fits) {
+        QRect placed(geometry());
+        placed.moveCenter(screen->availableGeometry().center());
+        move(placed.topLeft());
+    }
+}
+
+void MainWindow::showLogo(qreal factor)
+{
+    // The style sheet draws the logo at its own size only; scaled, eventFilter() draws it.
+    const bool designSize = qFuzzyCompare(factor, 1.0);
+    ui->frame->setStyleSheet(designSize ? QString::fromLatin1(logoStyleSheet) : QString());
+    scaledLogo = designSize ? QPixmap()
+                            : designImage(QStringLiteral("logo"), QSize(46, 50), factor);
+    ui->frame->update();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Under the frame's own panel, and repeated over its width, as the style sheet draws it.
+    if (watched == ui->frame && event->type() == QEvent::Paint && !scaledLogo.isNull()) {
+        QPainter painter(ui->frame);
+        painter.drawTiledPixmap(ui->frame->rect(), scaledLogo);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Moved to a screen of another DPI, or the screen's DPI changed: the window follows.
+    if (!followsScreen && windowHandle()) {
+        followsScreen = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, &MainWindow::followScreen);
+        followScreen(windowHandle()->screen());
+    }
+}
+
+void MainWindow::followScreen(QScreen *screen)
+{
+    disconnect(dpiChange);
+    if (screen) {
+        dpiChange = connect(screen, &QScreen::logicalDotsPerInchChanged, this,
+                            &MainWindow::fitScreen);
+    }
+    fitScreen();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Buttons outside a dialog take only Space; Enter and Return reach the window instead.
+    auto *button = qobject_cast<QPushButton *>(focusWidget());
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && button && button->isEnabled()) {
+        button->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::mousePressEvent(QMouseEvent *event)
+{
+    // Frameless, so the background is the handle. The window system moves the window where it
+    // can; otherwise (no window manager, or one without the move request) we follow the mouse.
+    moveOrigin.reset();
+    if (event->button() != Qt::LeftButton) {
+        QMainWindow::mousePressEvent(event);
+        return;
+    }
+    if (!windowHandle() || !windowHandle()->startSystemMove()) {
+        moveOrigin.emplace(event->globalPos() - pos());
+    }
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent *event)
+{
+    if (moveOrigin && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPos() - *moveOrigin);
+    }
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent *event)
+{
+    moveOrigin.reset();
+    QMainWindow::mouseReleaseEvent(event);
 }
 
 void MainWindow::resetState()
@@ -111,6 +243,8 @@ void MainWindow::resetState()
     // The form's range is 0 to 100; a run that made the bar busy has given it back by its end.
     ui->progressBar->setValue(0);
     ui->pushButton->setEnabled(true);
+    // Before "Nuovo" goes off under the focus, which would then fall onto "X".
+    ui->pushButton->setFocus();
     ui->pushButton_2->setEnabled(true);
     ui->pushButton_3->setEnabled(false);
     ui->pushButton_4->setEnabled(false);
@@ -147,21 +281,24 @@ void MainWindow::pickFile(const QString &path)
                        + QString::fromLatin1(chooseAgainHint));
     state.sourceMode = QStringLiteral("file");
     ui->pushButton_3->setEnabled(true);
+    ui->pushButton_3->setFocus();
 }
 
 void MainWindow::on_pushButton_2_clicked()
 {
-    pickFolder(QFileDialog::getExistingDirectory(this, tr("Selezione Cartella"),
-                                                 QStringLiteral("/home"),
-                                                 QFileDialog::ShowDirsOnly));
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, tr("Selezione Cartella"), QStringLiteral("/home"), QFileDialog::ShowDirsOnly);
+    if (!pickFolder(folder)) {
+        showErrorBox(this, folder);
+    }
 }
 
-void MainWindow::pickFolder(const QString &folder)
+bool MainWindow::pickFolder(const QString &folder)
 {
     // A cancel gives "." and a drive root gives "": neither is a folder to work on.
     const QString folderName = QDir(folder).dirName();
     if (folderName.isEmpty() || folderName == QLatin1String(".")) {
-        return;
+        return true;
     }
     state.sourceDir = QDir(folder);
     ui->pushButton_3->setEnabled(false);
@@ -171,13 +308,15 @@ void MainWindow::pickFolder(const QString &folder)
                                                      QStringLiteral("*.MP3"),
                                                      QStringLiteral("*.Mp3") });
     if (state.fileList.isEmpty()) {
-        return;
+        return false;
     }
     state.sourceFolderPath = state.fileList.first().absolutePath();
     ui->label->setText(QStringLiteral("Percorso dei file: ") + state.sourceDir.path()
                        + QString::fromLatin1(chooseAgainHint));
     state.sourceMode = QStringLiteral("folder");
     ui->pushButton_3->setEnabled(true);
+    ui->pushButton_3->setFocus();
+    return true;
 }
 
 void MainWindow::openPaths(const QStringList &paths)
@@ -187,8 +326,10 @@ void MainWindow::openPaths(const QStringList &paths)
     const QString refused = paths.isEmpty() || takePath(paths.first()) ? paths.value(1)
                                                                        : paths.first();
     if (!refused.isEmpty()) {
+        // Named as a whole path: a terminal may have passed ".".
+        const QString named = QFileInfo(refused).absoluteFilePath();
         // Queued, so the box comes once the window is up.
-        QMetaObject::invokeMethod(this, [this, refused] { showErrorBox(this, refused); },
+        QMetaObject::invokeMethod(this, [this, named] { showErrorBox(this, named); },
                                   Qt::QueuedConnection);
     }
 }
@@ -199,13 +340,13 @@ bool MainWindow::takePath(const QString &path)
     // backslashes and a terminal relative paths.
     const QFileInfo info(path);
     if (info.isDir()) {
-        pickFolder(info.absoluteFilePath());
-    } else if (isMp3File(info)) {
-        pickFile(info.absoluteFilePath());
-    } else {
-        return false;
+        return pickFolder(info.absoluteFilePath());
     }
-    return true;
+    if (isMp3File(info)) {
+        pickFile(info.absoluteFilePath());
+        return true;
+    }
+    return false;
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
@@ -255,9 +396,11 @@ void MainWindow::on_pushButton_3_clicked()
             refuseSamePath(this);
             return;
         }
+        state.resultInfo = QFileInfo(state.outputPath);
         ui->label_2->setText(QStringLiteral("Percorso del file di destinazione: ")
                              + state.outputPath + QString::fromLatin1(startHint));
         ui->pushButton_4->setEnabled(true);
+        ui->pushButton_4->setFocus();
         return;
     }
 
@@ -277,6 +420,7 @@ void MainWindow::on_pushButton_3_clicked()
     ui->label_2->setText(QStringLiteral("Percorso del file di destinazione: ")
                          + state.destDir.absolutePath() + QString::fromLatin1(startHint));
     ui->pushButton_4->setEnabled(true);
+    ui->pushButton_4->setFocus();
 }
 
 void MainWindow::on_pushButton_4_clicked()
@@ -294,7 +438,8 @@ void MainWindow::on_pushButton_4_clicked()
     }
 
     // A second run, a new pick or a new destination during this one would change what it works
-    // on, so those wait for its end.
+    // on, so those wait for its end. The window holds the focus meanwhile, not "X".
+    setFocus();
     ui->pushButton->setEnabled(false);
     ui->pushButton_2->setEnabled(false);
     ui->pushButton_3->setEnabled(false);
@@ -343,6 +488,7 @@ void MainWindow::showRunEnd()
     // The selection buttons have been off since the run began; only the finishing ones open up.
     ui->pushButton_5->setEnabled(true);
     ui->pushButton_6->setEnabled(true);
+    ui->pushButton_5->setFocus();
     ui->label_Bar->setText(QStringLiteral("Operazione completata"));
 }
 

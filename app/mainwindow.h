@@ -3,9 +3,14 @@
 #include "workstate.h"
 
 #include <QMainWindow>
+#include <QPixmap>
 
+#include <optional>
+
+class FormScale;
 class QDragEnterEvent;
 class QDropEvent;
+class QScreen;
 class RunController;
 struct RunTask;
 
@@ -48,11 +53,22 @@ private slots:
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    // Scales the window to its screen's factor, as much of it as the screen's free area holds.
+    void fitScreen();
+    void followScreen(QScreen *screen);
+    void showLogo(qreal factor);
     bool takePath(const QString &path);
     void pickFile(const QString &path);
-    void pickFolder(const QString &folder);
+    // False when the folder holds no MP3 file at its top; a cancelled dialog ("") is no failure.
+    bool pickFolder(const QString &folder);
     QList<RunTask> folderTasks(const QFileInfoList &listing) const;
     void showProgress(int position, int count, const QString &output);
     void showEncoding(bool encoding);
@@ -61,4 +77,10 @@ private:
     Ui::MainWindow *ui;
     WorkState state;
     RunController *run;
+    FormScale *scale = nullptr;
+    QPixmap scaledLogo;
+    bool followsScreen = false;
+    QMetaObject::Connection dpiChange;
+    // Where the mouse took the window, while we move it ourselves.
+    std::optional<QPoint> moveOrigin;
 };

@@ -27,4 +27,4 @@ build_tree() {
     cmake --build "$dir" -j "$(nproc)"
 }
 
-base_packages=(cmake g++ make qtbase5-dev lame fonts-liberation)
+base_packages=(cmake g++ make qtbase5-dev lame fonts-liberation qttranslations5-l10n)

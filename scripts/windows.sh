@@ -11,7 +11,8 @@ cd "$(dirname "$0")/.."
 source scripts/common.sh
 
 ensure_packages g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb imagemagick \
-    xdotool zip unzip dpkg-dev cmake make g++ python3 perl lame fonts-liberation nsis
+    xdotool zip unzip dpkg-dev cmake make g++ python3 perl lame fonts-liberation nsis \
+    qttranslations5-l10n
 
 readonly triplet=x86_64-w64-mingw32
 readonly root=$PWD
@@ -169,6 +170,8 @@ cp "$qt_src/debian/copyright" "$licenses/Qt/debian-copyright"
 cp "$lame_src/COPYING" "$lame_src/LICENSE" "$licenses/LAME/"
 cp "$lame_src/debian/copyright" "$licenses/LAME/debian-copyright"
 cp /usr/share/doc/fonts-liberation/copyright "$licenses/Liberation/copyright"
+mkdir -p "$licenses/Qt-translations"
+cp /usr/share/doc/qttranslations5-l10n/copyright "$licenses/Qt-translations/copyright"
 cp /usr/share/doc/mingw-w64-common/copyright "$licenses/MinGW-w64/mingw-w64-copyright"
 cp /usr/share/doc/gcc-mingw-w64-base/copyright "$licenses/MinGW-w64/gcc-runtime-copyright"
 cat >"$licenses/SOURCES.txt" <<SOURCES
@@ -176,6 +179,7 @@ Built from Debian's packages:
   Qt base module (Qt5Core, Qt5Gui, Qt5Widgets and plugins): source package qtbase-opensource-src $qt_version
   lame.exe: source package lame $lame_version
   Liberation Sans Narrow (fonts/): package fonts-liberation $(dpkg-query -W -f='${Version}' fonts-liberation)
+  translations/qtbase_it.qm: package qttranslations5-l10n $(dpkg-query -W -f='${Version}' qttranslations5-l10n) (LICENSES/Qt-translations)
   libgcc_s_seh-1.dll, libstdc++-6.dll: package gcc-mingw-w64-x86-64-posix-runtime $(dpkg-query -W -f='${Version}' gcc-mingw-w64-x86-64-posix-runtime)
   libwinpthread-1.dll: package mingw-w64-x86-64-dev $(dpkg-query -W -f='${Version}' mingw-w64-x86-64-dev)
 Compiler: $compiler
@@ -217,7 +221,7 @@ xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true' EXIT
 (cd "$bundle" && DISPLAY=$display WINEQT_QPA_PLATFORM= wine tunewright.exe >/dev/null 2>&1 &)
 for _ in $(seq 60); do
-    DISPLAY=$display xdotool search --name '^MainWindow$' >/dev/null 2>&1 && break
+    DISPLAY=$display xdotool search --name '^Tunewright$' >/dev/null 2>&1 && break
     sleep 1
 done
 sleep 3
@@ -252,7 +256,7 @@ shown=$(cd "$bundle" && WINEQT_QPA_PLATFORM_PLUGIN_PATH=$(winepath -w "$qt_prefi
     tr -d '\r')
 rm "$bundle/tunewright-spy.exe"
 echo "program: $shown"
-[ "$shown" = "1 0x801 Liberation Sans Narrow 100 Operazione completata" ] ||
+[ "$shown" = "1 0x6801 Annulla Liberation Sans Narrow 100 Operazione completata" ] ||
     { echo "The conversion did not end as expected" >&2; exit 1; }
 (cd "$check" && wine "$bundle/lame.exe" --quiet --resample 44.1 -b 192 song.mp3 lame-alone.mp3)
 lame --quiet --resample 44.1 -b 192 "$check/song.mp3" "$check/debian-lame.mp3"

@@ -30,7 +30,7 @@ for side in 16 32 48 64 128 256; do
 done
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in lame fonts-liberation libqt5widgets5 libqt5core5a; do
+for package in lame fonts-liberation qttranslations5-l10n libqt5widgets5 libqt5core5a; do
     grep -q "\b$package\b" <<<"$depends" || fail "Depends lacks $package: $depends"
 done
 echo "package layout ok: $(basename "$deb")"

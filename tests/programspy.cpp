@@ -2,7 +2,7 @@
 // passes them. Once its event loop runs, the spy picks the destination in SPY_DESTINATION and
 // starts the run. When as many stand-in encoders as SPY_ENCODERS says hold their lock files in
 // STANDIN_LOCK_DIR (with none: when the run has ended), it prints whether the window is shown,
-// its flags, the family a button's font resolved to, the bar's maximum and the progress text,
+// its flags, how Qt's own dialogs say "Cancel", the family a button's font resolved to, the bar's maximum and the progress text,
 // and presses "X"; with SPY_STAY set it leaves the ending to whoever started it.
 #include "fixtures.h"
 
@@ -25,7 +25,9 @@ static void runAndQuit(QMainWindow *window)
             locked += lock.size() > 0;
         }
         if (encoders > 0 ? locked >= encoders : button("pushButton_6")->isEnabled()) {
-            std::printf("%d 0x%x %s %d %s\n", window->isVisible(), unsigned(window->windowFlags()),
+            std::printf("%d 0x%x %s %s %d %s\n", window->isVisible(),
+                        unsigned(window->windowFlags()),
+                        qPrintable(QCoreApplication::translate("QPlatformTheme", "Cancel")),
                         qPrintable(QFontInfo(button("pushButton")->font()).family()),
                         window->findChild<QProgressBar *>()->maximum(),
                         qPrintable(window->findChild<QLabel *>("label_Bar")->text()));

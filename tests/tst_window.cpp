@@ -481,12 +481,14 @@ private slots:
         program.start(QStringLiteral(PROGRAM_SPY), { "." });
         QTRY_VERIFY_WITH_TIMEOUT(program.canReadLine(), 30000);
         const QByteArray pid = QByteArray::number(program.processId());
-        // main() shows the window frameless (Qt::Window | Qt::FramelessWindowHint) and, with no
-        // system fonts, finds the narrow font beside the program; only as many encoders started
-        // as allowed, the last one shown, and the bar is busy.
+        // main() shows the window frameless, yet with a system menu and a minimise button for
+        // the taskbar (Qt::Window | FramelessWindowHint | WindowSystemMenuHint |
+        // WindowMinimizeButtonHint), with Qt's dialogs in Italian, and, with no system fonts,
+        // finds the narrow font beside the program; only as many encoders started as allowed,
+        // the last one shown, and the bar is busy.
         QCOMPARE(QString::fromUtf8(program.readLine()).trimmed(),
-                 QString("1 0x801 Liberation Sans Narrow 0 Elaborazione dei file in corso: %1/%2")
-                     .arg(encoders).arg(names.size()));
+                 QString("1 0x6801 Annulla Liberation Sans Narrow 0 "
+                         "Elaborazione dei file in corso: %1/%2").arg(encoders).arg(names.size()));
         if (ending == "kill") {
             program.kill();
         }

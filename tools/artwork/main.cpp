@@ -48,13 +48,15 @@ void drawMark(QPainter &painter, qreal side)
     painter.restore();
 }
 
-QImage background()
+// Drawn at scale times the design's size: scale 2 is the artwork for scaled screens.
+QImage background(int scale)
 {
-    QImage image(750, 750, QImage::Format_ARGB32);
+    QImage image(750 * scale, 750 * scale, QImage::Format_ARGB32);
     image.fill(darkGrey);
     QPainter painter(&image);
-    painter.setPen(lineGrey);
-    painter.drawRect(1, 1, 747, 747);
+    painter.scale(scale, scale);
+    // The line one pixel inside the border: the panel and the strip cover all but its ring.
+    painter.fillRect(1, 1, 748, 748, lineGrey);
     QLinearGradient panel(0, 2, 0, 736);
     panel.setColorAt(0.0, QColor(242, 242, 242));
     panel.setColorAt(1.0, QColor(208, 208, 208));
@@ -64,12 +66,13 @@ QImage background()
     return image;
 }
 
-QImage logo()
+QImage logo(int scale)
 {
-    QImage image(46, 50, QImage::Format_RGB888);
+    QImage image(46 * scale, 50 * scale, QImage::Format_RGB888);
     image.fill(darkGrey);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(scale, scale);
     painter.translate(0, 2);
     drawMark(painter, 46);
     return image;
@@ -141,8 +144,10 @@ int main(int argc, char *argv[])
     const QDir target(arguments.at(1));
     const QList<int> sides = { 256, 128, 64, 48, 32, 16 };
     bool written = target.mkpath(QStringLiteral("imgs"))
-        && background().save(target.filePath(QStringLiteral("imgs/sfondo_prog.png")))
-        && logo().save(target.filePath(QStringLiteral("imgs/logo.png")))
+        && background(1).save(target.filePath(QStringLiteral("imgs/sfondo_prog.png")))
+        && background(2).save(target.filePath(QStringLiteral("imgs/sfondo_prog@2x.png")))
+        && logo(1).save(target.filePath(QStringLiteral("imgs/logo.png")))
+        && logo(2).save(target.filePath(QStringLiteral("imgs/logo@2x.png")))
         && writeFile(target.filePath(QStringLiteral("tunewright.ico")), iconGroup(sides))
         && target.mkpath(QStringLiteral("icons"));
     for (const int side : sides) {
