@@ -44,8 +44,11 @@ static const ResourceRegistration resourceRegistration;
 
 namespace {
 
+// A styled bar takes its face and text colours from the application's palette, not the
+// window's, so they are named here: a dark theme would paint it dark otherwise.
 const char progressBarStyleSheet[] =
-    " QProgressBar {border: 2px solid grey;border-radius: 5px; text-align: center;}"
+    " QProgressBar {border: 2px solid grey;border-radius: 5px; text-align: center;"
+    " background-color: white; color: black;}"
     " QProgressBar::chunk {background-color: #6196d1;width: 20px;}";
 
 // No suffix: the image loader finds logo.png by trying the suffixes it knows.
@@ -114,6 +117,9 @@ MainWindow::MainWindow(QWidget *parent)
     ui->frame->setStyleSheet(QString::fromLatin1(logoStyleSheet));
     setAcceptDrops(true);
     resetState();
+    // Held by the window itself, so no button shows the focus until the keyboard moves it
+    // there (Tab), and Qt does not hand it to the first button either.
+    setFocus();
     scale = new FormScale(this);
     ui->frame->installEventFilter(this);
     fitScreen();
@@ -243,8 +249,6 @@ void MainWindow::resetState()
     // The form's range is 0 to 100; a run that made the bar busy has given it back by its end.
     ui->progressBar->setValue(0);
     ui->pushButton->setEnabled(true);
-    // Before "Nuovo" goes off under the focus, which would then fall onto "X".
-    ui->pushButton->setFocus();
     ui->pushButton_2->setEnabled(true);
     ui->pushButton_3->setEnabled(false);
     ui->pushButton_4->setEnabled(false);
@@ -504,5 +508,7 @@ void MainWindow::on_pushButton_5_clicked()
 
 void MainWindow::on_pushButton_6_clicked()
 {
+    // Before "Nuovo" goes off under the focus, which would then fall onto "X".
+    ui->pushButton->setFocus();
     resetState();
 }

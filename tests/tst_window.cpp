@@ -1,6 +1,7 @@
 #include "encoderjob.h"
 #include "fixtures.h"
 #include "mainwindow.h"
+#include "screenscale.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -92,25 +93,35 @@ bool drop(MainWindow &window, const QString &path)
     return enter.isAccepted() && QApplication::sendEvent(&window, &dropped) && dropped.isAccepted();
 }
 
-// Takes the steps in turn: a button (file, folder, next, start, show, new), drop=PATH (taken),
-// drop-refused=PATH or open=PATH,PATH... (as from the command line). After a "start" that INIZIA
-// takes, waits until the run has ended, or INIZIA is on again because the run was declined.
+// Takes the steps in turn: a button (file, folder, next, start, show, new), a key on the focused
+// control (Tab, Space, Return), drop=PATH (taken), drop-refused=PATH or open=PATH,PATH... (as
+// from the command line). After a step that presses an enabled INIZIA, waits until the run has
+// ended, or INIZIA is on again because the run was declined. The focus never lands on "X".
 void take(MainWindow &window, const QStringList &steps)
 {
+    const QMap<QString, Qt::Key> keys = { { "Tab", Qt::Key_Tab }, { "Space", Qt::Key_Space },
+                                          { "Return", Qt::Key_Return } };
+    auto *start = window.findChild<QPushButton *>(buttonName("start"));
     for (const QString &step : steps) {
-        if (step.startsWith("drop")) {
+        auto *button = stepNames.contains(step) ? window.findChild<QPushButton *>(buttonName(step))
+                                                : nullptr;
+        const bool pressed = button || (keys.contains(step) && step != "Tab");
+        const bool starts = pressed && (button ? button : window.focusWidget()) == start
+            && start->isEnabled();
+        if (button) {
+            QTest::mouseClick(button, Qt::LeftButton);
+        } else if (keys.contains(step)) {
+            QTest::keyClick(window.focusWidget(), keys.value(step)); // the window's own at first
+        } else if (step.startsWith("drop")) {
             QCOMPARE(drop(window, step.section('=', 1)), step.startsWith("drop="));
         } else if (step.startsWith("open=")) {
             window.openPaths(step.mid(5).split(','));
             QCoreApplication::sendPostedEvents(); // shows a queued box, and waits for its answer
-        } else {
-            auto *button = window.findChild<QPushButton *>(buttonName(step));
-            const bool starts = step == "start" && button->isEnabled();
-            QTest::mouseClick(button, Qt::LeftButton);
-            QVERIFY(!starts || QTest::qWaitFor([&] {
-                return progressText(window) == done || enabledSteps(window).contains("start");
-            }, 30000));
         }
+        QVERIFY(!starts || QTest::qWaitFor([&] {
+            return progressText(window) == done || enabledSteps(window).contains("start");
+        }, 30000));
+        QVERIFY(window.focusWidget() != window.findChild<QPushButton *>("pushBtnQuit"));
     }
 }
 
@@ -216,14 +227,24 @@ private slots:
                    errorFor("%/src/e.mp3") },
                  none, 0, "", { "G.mp3", "b.Mp3", "d.mP3" }, "Elaborazione dei file in corso: 4/7",
                  { "Nessun percorso selezionato", noDestination });
-        stepsRow("no-source", { "open=%/none.mp3", "folder", "file", "folder" },
-                 { "OK", "%/no-mp3", "Escape", "Escape" },
-                 { errorFor("%/none.mp3"), chooseFolder, chooseFile, chooseFolder }, none);
+        // A folder without MP3 files at its top is named, however it comes.
+        stepsRow("no-source", { "open=%/none.mp3", "open=%/no-mp3", "folder", "file", "folder" },
+                 { "OK", "OK", "%/no-mp3", "OK", "Escape", "Escape" },
+                 { errorFor("%/none.mp3"), errorFor("%/no-mp3"), chooseFolder,
+                   errorFor("%/no-mp3"), chooseFile, chooseFolder }, none);
         // A folder without MP3 files turns both steps off; the earlier source stays named.
         stepsRow("folder-without-mp3-after-a-destination", { "file", "next", "folder" },
-                 { "%/src/d.mP3", "%/out/d.mP3", "%/no-mp3" }, { chooseFile, saveAs, chooseFolder },
-                 none, 0, "", {}, "",
+                 { "%/src/d.mP3", "%/out/d.mP3", "%/no-mp3", "OK" },
+                 { chooseFile, saveAs, chooseFolder, errorFor("%/no-mp3") }, none, 0, "", {}, "",
                  { "Percorso del file: %/src/d.mP3" + chooseNext, noDestination });
+        // Each step hands the focus to the next one's button; Return presses it as Space does.
+        stepsRow("keyboard", { "Return", "Tab", "Return", "Space", "Return", "Tab", "Return" },
+                 { "%/src/b.Mp3", "%/out/b.Mp3", "Return" }, { chooseFile, saveAs, overwrite },
+                 none, 0, "", { "b.Mp3" });
+        // A FAT stick folds case: song.mp3 is the source Song.mp3 under another spelling.
+        stepsRow("save-over-source-in-other-case-on-stick", { "file", "next" },
+                 { "%/stick/Song.mp3", "%/stick/song.mp3", "&Yes", "OK" },
+                 { chooseFile, saveAs, "already exists", samePath }, picked);
         stepsRow("new-source-after-destination", { "folder", "next", "file" },
                  { "%/src", "%/out", "%/src/d.mP3" },
                  { chooseFolder, chooseDestination, chooseFile }, picked, 0, "", {}, "",
@@ -266,6 +287,11 @@ private slots:
                  { chooseFolder, chooseFile, saveAs, manyFiles }, ready, 0, "", {}, "",
                  { "Percorso del file: %/src/d.mP3" + chooseNext,
                    "Percorso del file di destinazione: %/out/d.mP3" + startNext });
+        // "Mostra" shows where the single file was to go, though the folder run wrote nothing.
+        stepsRow("show-after-a-run-that-converts-nothing",
+                 { "file", "next", "folder", "next", "start", "show" },
+                 { "%/src/d.mP3", "%/out/d.mP3", "%/many-99", "%/out", yes },
+                 { chooseFile, saveAs, chooseFolder, chooseDestination, overwrite }, ended, 0, done);
         // A whole selection: the first is taken, the second named, the rest left.
         stepsRow("many-paths", { "open=%/src/d.mP3,%/src/b.Mp3,%/src", "next" },
                  { "OK", "%/out/d.mP3" }, { errorFor("%/src/b.Mp3"), saveAs }, ready);
@@ -286,6 +312,15 @@ private slots:
             paths->replaceInStrings("%", directory.path());
         }
         folder("out");
+        StickMount stick;
+        if (answers.value(0).contains("/stick/")) {
+            const QString mountPoint = folder("stick");
+            const QString failure = stick.mount("fat", mountPoint + ".img", mountPoint);
+            if (!failure.isEmpty()) {
+                QSKIP(qPrintable("no FAT stick: " + failure));
+            }
+            QVERIFY(writeFile(directory.filePath("stick/Song.mp3"), sample("low.mp3")));
+        }
         // One file after another: e fails while G is still to come, so a second box would open
         // while the first is up.
         qputenv("TUNEWRIGHT_JOBS", "1");
@@ -340,6 +375,152 @@ private slots:
         // Only a run that went to its end wrote.
         QCOMPARE(exactOutputs(directory.filePath("out"), directory.filePath("src"), sources),
                  written);
+    }
+
+    // Each screen in a process of its own, as the factor is fixed at start: a virtual X display
+    // of that size, with the desktop's font DPI and a taskbar's work area.
+    void screens_data()
+    {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<int>("dpi"); // Xft.dpi; 0 leaves Xvfb's own 100 DPI
+        QTest::addColumn<QString>("scaleFactor");
+        QTest::addColumn<int>("taskbar");
+        // The window's side: the design's 750 at the system's factor, or what the screen holds.
+        QTest::addColumn<int>("side");
+        QTest::newRow("xvfb-100-dpi") << QSize(1280, 1024) << 0 << "" << 0 << 750;
+        QTest::newRow("1366x768-taskbar") << QSize(1366, 768) << 96 << "" << 40 << 728;
+        QTest::newRow("1920x1080-120") << QSize(1920, 1080) << 120 << "" << 0 << 938;
+        QTest::newRow("1920x1080-144") << QSize(1920, 1080) << 144 << "" << 0 << 938;
+        QTest::newRow("1920x1080-192") << QSize(1920, 1080) << 192 << "" << 0 << 938;
+        QTest::newRow("3840x2160-192") << QSize(3840, 2160) << 192 << "" << 0 << 1500;
+        QTest::newRow("scale-factor-1.5") << QSize(1920, 1200) << 96 << "1.5" << 0 << 1125;
+    }
+
+    void screens()
+    {
+        QFETCH(QSize, screen);
+        QFETCH(int, dpi);
+        QFETCH(QString, scaleFactor);
+        QFETCH(int, taskbar);
+        QFETCH(int, side);
+        if (QStandardPaths::findExecutable("Xvfb").isEmpty()) {
+            QSKIP("no Xvfb: the screens are X displays");
+        }
+        // -noreset: Xft.dpi would go with the last client otherwise.
+        QProcess xvfb;
+        xvfb.start("Xvfb", { "-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0",
+                             QString("%1x%2x24").arg(screen.width()).arg(screen.height()) });
+        QVERIFY(xvfb.waitForReadyRead(10000));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DISPLAY", ":" + QString(xvfb.readLine()).trimmed());
+        environment.insert("QT_QPA_PLATFORM", "xcb");
+        environment.insert("QT_SCALE_FACTOR", scaleFactor);
+        environment.insert("SCREEN_SIDE", QString::number(side));
+        const auto run = [&](const QString &program, const QStringList &arguments,
+                             const QByteArray &input) {
+            QProcess process;
+            process.setProcessEnvironment(environment);
+            process.setProcessChannelMode(QProcess::MergedChannels);
+            process.start(program, arguments);
+            process.write(input);
+            process.closeWriteChannel();
+            const bool ended = process.waitForFinished(30000) && process.exitCode() == 0;
+            return ended ? QByteArray() : "failed: " + program.toUtf8() + process.readAll();
+        };
+        const QString workArea = QString("0,0,%1,%2").arg(screen.width()).arg(screen.height() - taskbar);
+        QCOMPARE(dpi ? run("xrdb", { "-nocpp", "-merge" }, "Xft.dpi: " + QByteArray::number(dpi))
+                     : QByteArray(), QByteArray());
+        QCOMPARE(run("xprop", { "-root", "-format", "_NET_WORKAREA", "32c", "-set",
+                                "_NET_WORKAREA", workArea }, ""), QByteArray());
+        QCOMPARE(run(QCoreApplication::applicationFilePath(), { "fitsScreen" }, ""), QByteArray());
+        xvfb.terminate();
+        QVERIFY(xvfb.waitForFinished(10000));
+    }
+
+    // The half of screens() that runs in the child, on its X display.
+    void fitsScreen()
+    {
+        const int side = qEnvironmentVariableIntValue("SCREEN_SIDE");
+        if (side == 0) {
+            QSKIP("run by screens()");
+        }
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.size(), QSize(side, side));
+        QVERIFY(window.screen()->availableGeometry().contains(window.frameGeometry()));
+        // Every text whole: none wider or taller than its widget, wrapped or not.
+        QStringList cut;
+        for (QWidget *widget : window.findChildren<QWidget *>()) {
+            auto *label = qobject_cast<QLabel *>(widget);
+            auto *button = qobject_cast<QPushButton *>(widget);
+            const QString text = label ? label->text() : button ? button->text() : QString();
+            const QSize size = widget->fontMetrics().size(0, text);
+            const bool fits = label && label->wordWrap()
+                ? label->heightForWidth(label->width()) <= label->height()
+                : size.width() <= widget->width() && size.height() <= widget->height();
+            if (!text.isEmpty() && !fits) {
+                cut << text;
+            }
+        }
+        QCOMPARE(cut.join(" | "), QString());
+    }
+
+    // Whatever the system's theme: the design's dark texts on its light image, the bar's own
+    // light face, a name for everyone, and a background that moves the frameless window.
+    void look()
+    {
+        const QPalette system = QApplication::palette();
+        QPalette dark(QColor(49, 54, 59), QColor(35, 38, 41)); // as KDE's Breeze Dark
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Text, Qt::white);
+        dark.setColor(QPalette::Base, QColor(27, 30, 32));
+        QApplication::setPalette(dark);
+        QApplication::setPalette(dark, "QLabel");
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QImage shot = window.grab().toImage();
+        QApplication::setPalette(system);
+        const auto lightest = [&](QRect area, bool darkest) {
+            int found = darkest ? 255 : 0;
+            for (int y = area.top(); y <= area.bottom(); ++y) {
+                for (int x = area.left(); x <= area.right(); ++x) {
+                    const int value = shot.pixelColor(x, y).value();
+                    found = darkest ? qMin(found, value) : qMax(found, value);
+                }
+            }
+            return found;
+        };
+        QVERIFY(lightest(window.findChild<QLabel *>("label_3")->geometry(), true) < 60);
+        const QRect bar = window.findChild<QProgressBar *>()->geometry();
+        QVERIFY(lightest(bar.adjusted(4, 4, -4, -4), true) < 100); // "0%"
+        QVERIFY(lightest(QRect(bar.left() + 8, bar.center().y(), 1, 1), false) > 200);
+
+        QCOMPARE(QAccessible::queryAccessibleInterface(&window)->text(QAccessible::Name),
+                 QString("Tunewright"));
+        QStringList names;
+        for (QWidget *widget : window.centralWidget()->findChildren<QWidget *>()) {
+            auto *label = qobject_cast<QLabel *>(widget);
+            if (!label || !label->text().isEmpty()) {
+                names << QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+            }
+        }
+        QVERIFY2(!names.contains(""), qPrintable(names.join('|')));
+        QVERIFY(names.contains("Chiudi") && names.contains("Avanzamento")
+                && names.contains("SCEGLI UN FILE"));
+
+        // Pressed where no control is, the window follows the mouse.
+        QWidget *background = window.centralWidget();
+        const QPoint from = background->mapToGlobal(QPoint(10, 300));
+        const QPoint before = window.pos();
+        for (const QPoint &at : { from, from + QPoint(40, 30) }) {
+            QMouseEvent event(at == from ? QEvent::MouseButtonPress : QEvent::MouseMove,
+                              background->mapFromGlobal(at), at, Qt::LeftButton, Qt::LeftButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(background, &event);
+        }
+        QTRY_COMPARE(window.pos(), before + QPoint(40, 30));
     }
 
     void destination_data()
@@ -580,5 +761,13 @@ private:
     QList<QUrl> openedUrls;
 };
 
-QTEST_MAIN(TestWindow)
+int main(int argc, char *argv[])
+{
+    // As the program starts: the window scales itself, Qt does not.
+    ScreenScale::prepare();
+    QApplication application(argc, argv);
+    TestWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_window.moc"
