@@ -19,12 +19,13 @@ ensure_packages() {
         "${missing[@]}"
 }
 
-# build_tree DIR [cmake options...]: configures DIR once and builds it.
+# build_tree DIR [cmake options...]: configures DIR once and builds it; with TARGET set, only
+# that target and what it needs.
 build_tree() {
     local dir=$1
     shift
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir" -j "$(nproc)"
+    cmake --build "$dir" -j "$(nproc)" ${TARGET:+--target "$TARGET"}
 }
 
 base_packages=(cmake g++ make qtbase5-dev lame fonts-liberation qttranslations5-l10n)

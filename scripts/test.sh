@@ -4,7 +4,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
-ensure_packages "${base_packages[@]}" dpkg-dev file fusefat dosfstools
+# Xvfb, xrdb and xprop make the screens of the scaling rows.
+ensure_packages "${base_packages[@]}" dpkg-dev file fusefat dosfstools xvfb x11-xserver-utils \
+    x11-utils
 export QT_QPA_PLATFORM=offscreen
 
 build_tree build
