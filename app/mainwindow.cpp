@@ -155,10 +155,20 @@ void MainWindow::fitScreen()
     setPalette(lightPalette(designImage(QStringLiteral("sfondo_prog"), QSize(750, 750), factor)));
     showLogo(factor);
     if (fits) {
-        QRect placed(geometry());
-        placed.moveCenter(screen->availableGeometry().center());
-        move(placed.topLeft());
+        placeWithin(screen->availableGeometry());
     }
+}
+
+void MainWindow::placeWithin(const QRect &available)
+{
+    // Centred when it first shows; later, moved to another screen, only as far as it must.
+    QRect placed(pos(), size());
+    if (!isVisible()) {
+        placed.moveCenter(available.center());
+    }
+    placed.moveLeft(qBound(available.left(), placed.left(), available.right() - width() + 1));
+    placed.moveTop(qBound(available.top(), placed.top(), available.bottom() - height() + 1));
+    move(placed.topLeft());
 }
 
 void MainWindow::showLogo(qreal factor)

@@ -64,6 +64,7 @@ private:
     // Scales the window to its screen's factor, as much of it as the screen's free area holds.
     void fitScreen();
     void followScreen(QScreen *screen);
+    void placeWithin(const QRect &available);
     void showLogo(qreal factor);
     bool takePath(const QString &path);
     void pickFile(const QString &path);
