@@ -4,8 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
-# Xvfb, xrdb and xprop make the screens of the scaling rows.
-ensure_packages "${base_packages[@]}" dpkg-dev file fusefat dosfstools xvfb x11-xserver-utils \
+# xvfb-run, xrdb and xprop make the screens of the scaling rows.
+ensure_packages "${base_packages[@]}" dpkg-dev file fusefat dosfstools xvfb xauth x11-xserver-utils \
     x11-utils
 export QT_QPA_PLATFORM=offscreen
 
