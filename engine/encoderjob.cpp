@@ -115,8 +115,8 @@ bool EncoderJob::start()
             &EncoderJob::encoderFinished);
     connect(&process, &QProcess::errorOccurred, this, &EncoderJob::encoderError);
     process.startEncoder(encoder, { QStringLiteral("--resample"), QStringLiteral("44.1"),
-                                    QStringLiteral("-b"), QStringLiteral("192"), sourcePath,
-                                    encodedPath });
+                                    QStringLiteral("-b"), QStringLiteral("192"),
+                                    systemPath(sourcePath), systemPath(encodedPath) });
     return true;
 }
 

@@ -17,8 +17,8 @@ const QString prefix = QStringLiteral(".tunewright-");
 // of any use fits in it.
 const qint64 roomMargin = qint64(1) << 18; // 256 KiB
 
-// The token in ".tunewright-<token>.lock" and ".tunewright-<token>-<id>.part", or in the
-// single-part names of older versions.
+// The token in ".tunewright-<token>.lock" and ".tunewright-<token>-<number>.part", or in the
+// longer or single-part names of older versions.
 QString tokenOf(const QString &fileName)
 {
     const QString name = QFileInfo(fileName).completeBaseName();
@@ -59,8 +59,9 @@ QString RunFolder::lockPath(const QString &name) const
 
 void RunFolder::open()
 {
-    // A random token: no other run, live or dead, has used it.
-    token = QUuid::createUuid().toString(QUuid::Id128);
+    // A random token: no other run, live or dead, is likely to have used it, and a file of the
+    // same name is never replaced (openNewFile() makes only new files).
+    token = QUuid::createUuid().toString(QUuid::Id128).left(8);
     lock = std::make_unique<QLockFile>(lockPath(token));
     lock->tryLock();
     // The token is lower-case hex, so the upper-case name is another spelling of the lock file.
@@ -103,8 +104,9 @@ void RunFolder::sweep() const
 
 bool RunFolder::openNewTemporary(QFile &file)
 {
-    return openNewFile(folder + QLatin1Char('/') + prefix + token + QLatin1Char('-')
-                           + QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".part"),
+    const QString number = QStringLiteral("%1").arg(++temporaries, 8, 16, QLatin1Char('0'));
+    return openNewFile(folder + QLatin1Char('/') + prefix + token + QLatin1Char('-') + number
+                           + QStringLiteral(".part"),
                        file);
 }
 

@@ -9,9 +9,10 @@ class QFile;
 class QLockFile;
 
 // One run's hold on its destination folder. While the run lasts it holds a lock file there,
-// ".tunewright-<token>.lock", and names its temporaries ".tunewright-<token>-<id>.part", so a
+// ".tunewright-<token>.lock", and names its temporaries ".tunewright-<token>-<number>.part", so a
 // later run can tell the temporaries of a program that no longer runs (killed, or the power
-// went) from those another running program is still writing.
+// went) from those another running program is still writing. Token and number have 8 hex digits
+// each: a temporary's name is 34 characters, so it fits wherever an output's short name fits.
 class RunFolder
 {
 public:
@@ -46,6 +47,7 @@ private:
 
     const QString folder;
     QString token;
+    quint32 temporaries = 0;
     std::unique_ptr<QLockFile> lock;
     // The names this run wrote, case folded, where the folder folds case.
     QSet<QString> written;

@@ -25,7 +25,7 @@ namespace {
 std::filesystem::path nativePath(const QString &path)
 {
 #ifdef Q_OS_WIN
-    return path.toStdWString();
+    return systemPath(path).toStdWString();
 #else
     return QFile::encodeName(path).toStdString();
 #endif
@@ -52,6 +52,29 @@ QString systemError(int code)
 #endif
 
 } // namespace
+
+QString windowsPath(const QString &absolutePath)
+{
+    // MAX_PATH is 260 with the terminating zero.
+    const int longestPlain = 259;
+    QString path = QString(absolutePath).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    if (path.size() <= longestPlain || path.startsWith(QLatin1String("\\\\?\\"))) {
+        return path;
+    }
+    if (path.startsWith(QLatin1String("\\\\"))) {
+        return QStringLiteral("\\\\?\\UNC\\") + path.mid(2);
+    }
+    return QStringLiteral("\\\\?\\") + path;
+}
+
+QString systemPath(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return windowsPath(QFileInfo(path).absoluteFilePath());
+#else
+    return path;
+#endif
+}
 
 bool sameFile(const QString &first, const QString &second)
 {

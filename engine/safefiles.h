@@ -1,7 +1,19 @@
 #pragma once
 
+#include <QString>
+
 class QFile;
-class QString;
+
+// An absolute path as Windows takes it outside Qt: with backslashes and, when it is longer than
+// the 259 characters of old Windows paths, behind the "\\?\" prefix that lifts the limit
+// ("\\?\UNC\" for a share). Qt adds the prefix to its own calls; the encoder's arguments,
+// the rename and the same-file check need it from us. Shorter paths stay as they are, so an
+// encoder that knows no prefix still takes them.
+QString windowsPath(const QString &absolutePath);
+
+// path as the system's own calls outside Qt take it: windowsPath() of the absolute path on
+// Windows, path itself elsewhere.
+QString systemPath(const QString &path);
 
 // Whether both paths name one existing file or folder: the same device and inode, or on Windows
 // the same volume serial number and file index, once links are followed; or, in one folder, two

@@ -164,6 +164,29 @@ private slots:
         QCOMPARE(QDir(directory.path()).entryList({ "*.part" }, QDir::Hidden), QStringList());
     }
 
+    void windowsPath_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("expected");
+        const QString deep = QString(247, 'd'); // "C:/" + deep + "/abcd.mp3": 259 characters
+        QTest::newRow("259-characters")
+            << "C:/" + deep + "/abcd.mp3" << "C:\\" + deep + "\\abcd.mp3";
+        QTest::newRow("260-characters")
+            << "C:/" + deep + "/abcde.mp3" << "\\\\?\\C:\\" + deep + "\\abcde.mp3";
+        QTest::newRow("share") << "//nas/music/" + deep + "/a.mp3"
+                               << "\\\\?\\UNC\\nas\\music\\" + deep + "\\a.mp3";
+        QTest::newRow("prefixed-already") << "\\\\?\\C:\\" + deep + "\\abcde.mp3"
+                                          << "\\\\?\\C:\\" + deep + "\\abcde.mp3";
+    }
+
+    // Paths that Windows takes outside Qt: over 259 characters only behind the long-path prefix.
+    void windowsPath()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        QCOMPARE(::windowsPath(path), expected);
+    }
+
     void sync()
     {
         QString error;

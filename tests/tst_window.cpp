@@ -681,7 +681,11 @@ private slots:
             // A second program's run sweeps what the killed one left, what an older version
             // left without a lock file, and the lock file of a run killed before its first
             // temporary, then ends by "X".
-            QVERIFY(!QDir(output).isEmpty(QDir::Files | QDir::Hidden));
+            // Short names: a temporary fits wherever its output's name fits.
+            const QStringList left = QDir(output).entryList(QDir::Files | QDir::Hidden);
+            QVERIFY(!left.isEmpty() && std::all_of(left.begin(), left.end(), [](const QString &name) {
+                return name.size() <= 35;
+            }));
             QVERIFY(writeFile(output + "/.tunewright-0123456789abcdef.part", "older"));
             QVERIFY(writeFile(output + "/.tunewright-fedcba9876543210.lock", pid + "\n\n\n"));
             // A live run's temporary stays.
