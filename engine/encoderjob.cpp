@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QStringList>
+#include <QTimer>
 
 namespace {
 
@@ -14,6 +15,16 @@ const qint64 largestSource = (qint64(1) << 31) - (qint64(1) << 20);
 
 // The pieces in which bytes are copied: a job never holds more of a file at once.
 const qint64 copyPieceSize = scanPieceSize;
+
+// Windows refuses to open or replace a file that another program holds open: a virus scanner
+// or the search indexer does so for a moment right after a file is written. Such a refusal is
+// tried again for a while; elsewhere a refusal is final at once.
+#ifdef Q_OS_WIN
+const int busyPatience = 3000;
+#else
+const int busyPatience = 0;
+#endif
+const int busyRetryInterval = 100;
 
 // Appends range of from to to, in pieces. A short read (the source shrank) fails.
 bool copyRange(QFile &from, const SourceRange &range, QFile &to)
@@ -176,16 +187,53 @@ void EncoderJob::encoderFinished(int exitCode, QProcess::ExitStatus exitStatus)
         fail(QStringLiteral("the encoder ended with code %1").arg(exitCode));
         end(false);
     } else {
-        end(writeOutput());
+        busyUntil = QDeadlineTimer(busyPatience);
+        completeOutput();
     }
 }
 
-bool EncoderJob::writeOutput()
+void EncoderJob::completeOutput()
 {
     QFile file(encodedPath);
     if (!file.open(QIODevice::ReadWrite)) {
-        return fail(file.errorString());
+        retryLater(&EncoderJob::completeOutput, file.errorString());
+    } else if (!writeOutput(file)) {
+        end(false);
+    } else {
+        replaceOutput();
     }
+}
+
+void EncoderJob::replaceOutput()
+{
+    QString error;
+    const Replaced replaced = replaceFile(encodedPath, outputPath, error);
+    if (replaced == Replaced::Busy) {
+        retryLater(&EncoderJob::replaceOutput, error);
+        return;
+    }
+    if (replaced == Replaced::Failed) {
+        fail(error);
+        end(false);
+        return;
+    }
+    folder.addWritten(outputPath);
+    end(syncFolder(folder.path(), error) || fail(error));
+}
+
+void EncoderJob::retryLater(void (EncoderJob::*step)(), const QString &reason)
+{
+    // The event loop runs meanwhile, and a job stopped by "X" takes its timer with it.
+    if (busyUntil.hasExpired()) {
+        fail(reason);
+        end(false);
+    } else {
+        QTimer::singleShot(busyRetryInterval, this, step);
+    }
+}
+
+bool EncoderJob::writeOutput(QFile &file)
+{
     if (file.size() == 0) {
         return fail(QStringLiteral("the encoder wrote nothing"));
     }
@@ -201,17 +249,7 @@ bool EncoderJob::writeOutput()
         return fail(syncError);
     }
     file.close();
-    if (file.error() != QFileDevice::NoError) {
-        return fail(file.errorString());
-    }
-    if (!replaceFile(encodedPath, outputPath, syncError)) {
-        return fail(syncError);
-    }
-    folder.addWritten(outputPath);
-    if (!syncFolder(folder.path(), syncError)) {
-        return fail(syncError);
-    }
-    return true;
+    return file.error() == QFileDevice::NoError || fail(file.errorString());
 }
 
 bool EncoderJob::completeEncodedFile(QFile &file)

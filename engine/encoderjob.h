@@ -4,6 +4,7 @@
 #include "tagscan.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QObject>
 #include <QString>
@@ -53,7 +54,10 @@ private:
     void encoderError(QProcess::ProcessError error);
     bool openSource();
     bool sourceUnchanged();
-    bool writeOutput();
+    void completeOutput();
+    void replaceOutput();
+    void retryLater(void (EncoderJob::*step)(), const QString &reason);
+    bool writeOutput(QFile &file);
     bool completeEncodedFile(QFile &file);
     bool fail(const QString &reason);
     void end(bool converted);
@@ -71,4 +75,6 @@ private:
     TagScan scan;
     QString encodedPath;
     bool destinationFault = false;
+    // Until when a file that another program holds is tried again.
+    QDeadlineTimer busyUntil;
 };

@@ -145,14 +145,31 @@ bool syncFolder(const QString &folder, QString &error)
 #endif
 }
 
-bool replaceFile(const QString &from, const QString &to, QString &error)
+Replaced replaceFile(const QString &from, const QString &to, QString &error)
 {
-    // rename() on POSIX, MoveFileExW(MOVEFILE_REPLACE_EXISTING) on Windows.
+#ifdef Q_OS_WIN
+    const std::wstring source = systemPath(from).toStdWString();
+    const std::wstring target = systemPath(to).toStdWString();
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        return Replaced::Done;
+    }
+    const DWORD code = GetLastError();
+    error = QStringLiteral("rename failed (Windows error %1)").arg(code);
+    // Access is denied for good to a read-only file or a folder; otherwise, as for a sharing
+    // violation, a program has one of the files open without letting it be replaced.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    const bool forGood = attributes != INVALID_FILE_ATTRIBUTES
+        && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
+    const bool busy = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION
+        || (code == ERROR_ACCESS_DENIED && !forGood);
+    return busy ? Replaced::Busy : Replaced::Failed;
+#else
     std::error_code code;
     std::filesystem::rename(nativePath(from), nativePath(to), code);
     if (code) {
         error = QString::fromLocal8Bit(code.message().c_str());
-        return false;
+        return Replaced::Failed;
     }
-    return true;
+    return Replaced::Done;
+#endif
 }

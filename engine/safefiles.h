@@ -35,7 +35,12 @@ bool syncFile(QFile &file, QString &error);
 // folders cannot be synced (Windows, some file systems) this counts as done.
 bool syncFolder(const QString &folder, QString &error);
 
+// How replaceFile() went. Busy: Windows refused only because another program holds one of the
+// files open for now (a virus scanner or the search indexer, just after a file is written; a
+// player), so a later try may work.
+enum class Replaced { Done, Busy, Failed };
+
 // Renames from to to, replacing whatever name to was, a link included (the link is replaced,
 // not followed). The rename is atomic: to names either its old file or the new one. On failure
-// returns false and fills error.
-bool replaceFile(const QString &from, const QString &to, QString &error);
+// fills error.
+Replaced replaceFile(const QString &from, const QString &to, QString &error);

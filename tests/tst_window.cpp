@@ -536,6 +536,12 @@ private slots:
         // Listed as song.mp3, Song.mp3: the later one gets the box.
         const QStringList twins = { "Song.mp3", "song.mp3", "z.mp3" };
         destinationRow("case-twins-on-stick", twins, "fat", 2, { "Song.mp3" }, twins.mid(1));
+#ifdef Q_OS_WIN
+        // The old output held open, as a scanner or a player does: it is tried again for 3 s.
+        destinationRow("held-briefly", { "a.mp3" }, "held-briefly", 1, {}, { "a.mp3" });
+        destinationRow("held-long", { "a.mp3" }, "held-long", 1, { "a.mp3" },
+                       { "a.mp3(wrong bytes)" });
+#endif
         // Windows cannot remove a folder while files in it are open, and names files in UTF-16,
         // which any name can be.
 #ifndef Q_OS_WIN
@@ -577,6 +583,11 @@ private slots:
         }
         for (const QString &name : sources.filter("in-the-way")) {
             QVERIFY(QDir(out).mkdir(name));
+        }
+        QFile holder(out + "/a.mp3"); // only Windows keeps a held file from being replaced
+        if (destination.startsWith("held")) {
+            QVERIFY(writeFile(holder.fileName(), "old") && holder.open(QIODevice::ReadOnly));
+            QTimer::singleShot(destination == "held-long" ? 10000 : 1500, &holder, &QFile::close);
         }
         qputenv("TUNEWRIGHT_JOBS", QByteArray::number(jobs));
         MainWindow window;
