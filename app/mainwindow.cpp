@@ -11,6 +11,7 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -383,6 +384,13 @@ void MainWindow::dropEvent(QDropEvent *event)
 
 void MainWindow::on_pushBtnQuit_clicked()
 {
+    quit();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Alt+F4, the taskbar's menu, a logoff: all end the program as "X" does.
+    event->accept();
     quit();
 }
 

@@ -12,7 +12,7 @@ source scripts/common.sh
 
 ensure_packages g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb imagemagick \
     xdotool zip unzip dpkg-dev cmake make g++ python3 perl lame fonts-liberation nsis \
-    qttranslations5-l10n
+    qttranslations5-l10n patch
 
 readonly triplet=x86_64-w64-mingw32
 readonly root=$PWD
@@ -96,17 +96,28 @@ say "qtbase $qt_version, lame $lame_version, $compiler"
 
 # --- LAME ------------------------------------------------------------------------------------
 
+# Debian's source with our patch: LAME's own Unicode entry point (wmain, _wfopen), which its
+# frontend leaves out under MinGW, so names in any script reach it, and paths of up to 4096
+# bytes instead of MinGW's 260, with the stack its tables of paths then need. -municode only
+# for make: configure's test programs have no wmain.
+readonly lame_patch=$root/scripts/windows/lame-unicode.patch
+readonly lame_ldflags="-static -Wl,--stack,8388608"
 readonly lame_configure=(--host=$triplet --disable-shared --enable-static --disable-gtktest
-    --disable-rpath "LDFLAGS=-static")
-readonly lame_key=$(echo "$lame_version $compiler ${lame_configure[*]}" | sha1sum | cut -c1-12)
+    --disable-rpath "LDFLAGS=$lame_ldflags")
+readonly lame_key=$(echo "$lame_version $compiler ${lame_configure[*]} $(sha1sum <"$lame_patch")" |
+    sha1sum | cut -c1-12)
 readonly lame_prefix=$cache/lame-$lame_key
 if [ ! -e "$lame_prefix/.complete" ]; then
     say "building lame.exe"
     src=$(fetch_source lame "$lame_version")
     rm -rf "$lame_prefix" "$cache/build-lame"
     mkdir -p "$cache/build-lame"
-    (cd "$cache/build-lame" && "$src/configure" "${lame_configure[@]}" --prefix="$lame_prefix" \
-        >configure.log 2>&1 && make -j "$(nproc)" >make.log 2>&1 && make install >/dev/null) ||
+    cp -a "$src" "$cache/build-lame/src"
+    patch -d "$cache/build-lame/src" -p1 --quiet <"$lame_patch"
+    (cd "$cache/build-lame/src" && ./configure "${lame_configure[@]}" --prefix="$lame_prefix" \
+        >../configure.log 2>&1 &&
+        make -j "$(nproc)" LDFLAGS="$lame_ldflags -municode" >../make.log 2>&1 &&
+        make install LDFLAGS="$lame_ldflags -municode" >/dev/null) ||
         { tail -n 30 "$cache"/build-lame/*.log >&2; exit 1; }
     $triplet-strip "$lame_prefix/bin/lame.exe"
     touch "$lame_prefix/.complete"
@@ -169,6 +180,7 @@ cp "$qt_src"/LICENSE.{LGPL3,GPL2,GPL3,GPL3-EXCEPT} "$licenses/Qt/"
 cp "$qt_src/debian/copyright" "$licenses/Qt/debian-copyright"
 cp "$lame_src/COPYING" "$lame_src/LICENSE" "$licenses/LAME/"
 cp "$lame_src/debian/copyright" "$licenses/LAME/debian-copyright"
+cp "$lame_patch" "$licenses/LAME/"
 cp /usr/share/doc/fonts-liberation/copyright "$licenses/Liberation/copyright"
 mkdir -p "$licenses/Qt-translations"
 cp /usr/share/doc/qttranslations5-l10n/copyright "$licenses/Qt-translations/copyright"
@@ -177,7 +189,7 @@ cp /usr/share/doc/gcc-mingw-w64-base/copyright "$licenses/MinGW-w64/gcc-runtime-
 cat >"$licenses/SOURCES.txt" <<SOURCES
 Built from Debian's packages:
   Qt base module (Qt5Core, Qt5Gui, Qt5Widgets and plugins): source package qtbase-opensource-src $qt_version
-  lame.exe: source package lame $lame_version
+  lame.exe: source package lame $lame_version, changed by LAME/lame-unicode.patch (Unicode names, long paths)
   Liberation Sans Narrow (fonts/): package fonts-liberation $(dpkg-query -W -f='${Version}' fonts-liberation)
   translations/qtbase_it.qm: package qttranslations5-l10n $(dpkg-query -W -f='${Version}' qttranslations5-l10n) (LICENSES/Qt-translations)
   libgcc_s_seh-1.dll, libstdc++-6.dll: package gcc-mingw-w64-x86-64-posix-runtime $(dpkg-query -W -f='${Version}' gcc-mingw-w64-x86-64-posix-runtime)
@@ -214,29 +226,60 @@ readonly bundle=$unpacked/tunewright-$version-win64
 
 # --- A look at the window --------------------------------------------------------------------
 
+# start_display WxH: a virtual screen for the Windows platform plugin, stopped on exit.
+start_display() {
+    display=:$((90 + RANDOM % 100))
+    Xvfb "$display" -screen 0 "${1}x24" -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    trap 'kill $xvfb 2>/dev/null || true' EXIT
+}
+
 say "screenshot under Wine"
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true' EXIT
+start_display 1024x800
 (cd "$bundle" && DISPLAY=$display WINEQT_QPA_PLATFORM= wine tunewright.exe >/dev/null 2>&1 &)
 for _ in $(seq 60); do
     DISPLAY=$display xdotool search --name '^Tunewright$' >/dev/null 2>&1 && break
     sleep 1
 done
 sleep 3
-DISPLAY=$display import -window root -crop 750x750+0+0 "$out/screenshot-windows.png"
+DISPLAY=$display import -window root -crop 750x750+137+25 "$out/screenshot-windows.png"
 wineserver -k || true
 kill $xvfb 2>/dev/null || true
 mkdir -p docs
 cp "$out/screenshot-windows.png" docs/screenshot-windows.png
 
-# --- One real conversion with the zip's own lame.exe -----------------------------------------
+# A fresh prefix at 144 DPI, as a 150 % Windows laptop: the window test's screen check there
+# (the window 1125 pixels wide, inside the screen, no text cut), the style Windows gives the
+# frameless window (system menu and minimise box, no caption, no frame), and a screenshot.
+say "the window at 150 % under Wine"
+(
+    export WINEPREFIX=$out/wine-150
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+    wineserver -w
+    start_display 1920x1200
+    (cd "$out/tests/tst_window" && DISPLAY=$display WINEQT_QPA_PLATFORM= SCREEN_SIDE=1125 \
+        timeout 120 wine tst_window.exe fitsScreen 2>&1 | tr -d '\r' | grep -E '^(FAIL|   |Totals)') |
+        tee "$out/screens-150.log"
+    grep -q '^Totals: 3 passed, 0 failed' "$out/screens-150.log" ||
+        { echo "The window does not fit at 150 % under Wine" >&2; exit 1; }
+    (cd "$bundle" && DISPLAY=$display WINEQT_QPA_PLATFORM= wine tunewright.exe >/dev/null 2>&1 &)
+    style=$(DISPLAY=$display wine "$out/tests/windowstyle.exe" | tr -d '\r')
+    sleep 3
+    DISPLAY=$display import -window root -crop 1125x1125+397+37 "$out/screenshot-windows-150.png"
+    wineserver -k || true
+    echo "window style: $style"
+    [ "$style" = 0x960a0000 ] || { echo "Not the frameless style with a taskbar menu" >&2; exit 1; }
+)
 
-say "one conversion through the program, checked byte for byte"
+# --- Real conversions with the zip's own lame.exe --------------------------------------------
+
+say "a folder run through the program: names in several scripts, paths over 300 characters"
 check=$out/conversion
 rm -rf "$check"
-mkdir -p "$check/out"
+deep=$check/$(printf 'cartella%.0s' {1..20})/$(printf 'sottocartella%.0s' {1..12})
+mkdir -p "$deep/sorgente" "$deep/uscita"
 # A Lyrics3 v2.00 block and an ID3v1 tag after one second of tone.
 tail_bytes() {
     printf 'LYRICSBEGININD0000211LYR00007la \xe8\x00\xff000033LYRICS200'
@@ -244,30 +287,28 @@ tail_bytes() {
     head -c 111 /dev/zero
     printf '2026\xff'
 }
-cp tests/data/low.mp3 "$check/song.mp3"
-tail_bytes >>"$check/song.mp3"
+names=("song.mp3" "Tōkyō 東京.mp3" "Пётр.mp3" "Dvořák.mp3" "caffè.mp3")
+for name in "${names[@]}"; do
+    cat tests/data/low.mp3 <(tail_bytes) >"$deep/sorgente/$name"
+done
 cp "$out/tests/spy/tunewright-spy.exe" "$bundle/"
 # Windows paths with forward slashes, as a file dialog gives them; the bundle's own Qt, lame.exe
 # and fonts, plus the offscreen platform and the test library from the Qt build.
 windows_path() { winepath -w "$1" | tr '\\' /; }
 shown=$(cd "$bundle" && WINEQT_QPA_PLATFORM_PLUGIN_PATH=$(winepath -w "$qt_prefix/plugins/platforms") \
-    SPY_DESTINATION="$(windows_path "$check/out/song.mp3")" \
-    timeout 300 wine tunewright-spy.exe "$(windows_path "$check/song.mp3")" 2>/dev/null |
+    SPY_DESTINATION="$(windows_path "$deep/uscita")" \
+    timeout 300 wine tunewright-spy.exe "$(windows_path "$deep/sorgente")" 2>/dev/null |
     tr -d '\r')
 rm "$bundle/tunewright-spy.exe"
 echo "program: $shown"
 [ "$shown" = "1 0x6801 Annulla Liberation Sans Narrow 100 Operazione completata" ] ||
     { echo "The conversion did not end as expected" >&2; exit 1; }
-(cd "$check" && wine "$bundle/lame.exe" --quiet --resample 44.1 -b 192 song.mp3 lame-alone.mp3)
-lame --quiet --resample 44.1 -b 192 "$check/song.mp3" "$check/debian-lame.mp3"
-tail_bytes >"$check/tail"
-cat "$check/lame-alone.mp3" "$check/tail" | cmp - "$check/out/song.mp3" ||
-    { echo "The converted file is not lame's audio followed by the source's blocks" >&2; exit 1; }
-if cmp -s "$check/lame-alone.mp3" "$check/debian-lame.mp3"; then
-    echo "lame.exe wrote the same audio as Debian's lame"
-else
-    echo "note: lame.exe's audio differs from Debian's lame"
-fi
+for name in "${names[@]}"; do
+    lame --quiet --resample 44.1 -b 192 "$deep/sorgente/$name" "$check/debian-lame.mp3"
+    cat "$check/debian-lame.mp3" <(tail_bytes) | cmp - "$deep/uscita/$name" ||
+        { echo "$name is not Debian lame's audio followed by the source's blocks" >&2; exit 1; }
+done
+echo "${#names[@]} files in a ${#deep}-character folder: Debian lame's audio and the source's blocks"
 wineserver -w
 
 source scripts/windows/setup.sh
