@@ -2,8 +2,8 @@
 // passes them. Once its event loop runs, the spy picks the destination in SPY_DESTINATION and
 // starts the run. When as many stand-in encoders as SPY_ENCODERS says hold their lock files in
 // STANDIN_LOCK_DIR (with none: when the run has ended), it prints whether the window is shown,
-// its flags, how Qt's own dialogs say "Cancel", the family a button's font resolved to, the bar's maximum and the progress text,
-// and presses "X"; with SPY_STAY set it leaves the ending to whoever started it.
+// its flags, how Qt's own dialogs say "Cancel", the family a button's font resolved to, the
+// bar's maximum and the progress text, and presses "X"; with SPY_STAY set it leaves the ending to whoever started it.
 #include "fixtures.h"
 
 #include <QtWidgets>

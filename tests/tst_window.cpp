@@ -291,7 +291,8 @@ private slots:
         stepsRow("show-after-a-run-that-converts-nothing",
                  { "file", "next", "folder", "next", "start", "show" },
                  { "%/src/d.mP3", "%/out/d.mP3", "%/many-99", "%/out", yes },
-                 { chooseFile, saveAs, chooseFolder, chooseDestination, overwrite }, ended, 0, done);
+                 { chooseFile, saveAs, chooseFolder, chooseDestination, overwrite }, ended, 0,
+                 done);
         // A whole selection: the first is taken, the second named, the rest left.
         stepsRow("many-paths", { "open=%/src/d.mP3,%/src/b.Mp3,%/src", "next" },
                  { "OK", "%/out/d.mP3" }, { errorFor("%/src/b.Mp3"), saveAs }, ready);
@@ -686,9 +687,10 @@ private slots:
             // temporary, then ends by "X".
             // Short names: a temporary fits wherever its output's name fits.
             const QStringList left = QDir(output).entryList(QDir::Files | QDir::Hidden);
-            QVERIFY(!left.isEmpty() && std::all_of(left.begin(), left.end(), [](const QString &name) {
-                return name.size() <= 35;
-            }));
+            QVERIFY(!left.isEmpty());
+            for (const QString &name : left) {
+                QVERIFY2(name.size() <= 35, qPrintable(name));
+            }
             QVERIFY(writeFile(output + "/.tunewright-0123456789abcdef.part", "older"));
             QVERIFY(writeFile(output + "/.tunewright-fedcba9876543210.lock", pid + "\n\n\n"));
             // A live run's temporary stays.
