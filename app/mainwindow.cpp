@@ -126,9 +126,9 @@ MainWindow::MainWindow(QWidget *parent)
     fitScreen();
 
     run = new RunController(this);
-    // However the program ends, no encoder runs on and no temporary file stays.
-    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, run,
-            &RunController::stop);
+    // However the program ends (a logoff too), no encoder runs on and no temporary file stays.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            &MainWindow::quit);
     connect(run, &RunController::fileStarted, this, &MainWindow::showProgress);
     connect(run, &RunController::encodingChanged, this, &MainWindow::showEncoding);
     connect(run, &RunController::finished, this, &MainWindow::showRunEnd);
@@ -396,9 +396,12 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::quit()
 {
-    // std::exit() destroys nothing on main()'s stack, so the encoders are stopped and their
-    // temporary files removed here.
-    run->stop();
+    // Gone at once whatever the disks do: hidden first, and then nothing waits without bound.
+    // An encoder stuck on a disk that stopped answering is killed, not waited for; what cannot
+    // be removed within a second is left to the next run's sweep. std::exit() destroys nothing
+    // on main()'s stack, so no job's destructor waits either.
+    hide();
+    removeWithin(run->abandon(), 1000);
     std::exit(0);
 }
 

@@ -70,6 +70,19 @@ void RunController::stop()
     updateEncoding();
 }
 
+QStringList RunController::abandon()
+{
+    QStringList leftovers;
+    for (EncoderJob *job : running.keys()) {
+        leftovers << job->abandon();
+    }
+    running.clear();
+    if (folder) {
+        leftovers << folder.release()->abandon();
+    }
+    return leftovers;
+}
+
 void RunController::startMore()
 {
     while (nextToStart < tasks.size() && running.size() < limit

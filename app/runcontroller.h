@@ -50,6 +50,11 @@ public:
     // temporary file. At the program's exit nothing more is shown or reported.
     void stop();
 
+    // For the program's end, where nothing may wait on an encoder or a disk: kills every
+    // encoder and gives up the jobs without waiting. Returns the files left to remove: the
+    // temporaries and the run's lock file.
+    QStringList abandon();
+
 signals:
     void fileStarted(int position, int count, const QString &output);
     // True while at least one encoder runs.

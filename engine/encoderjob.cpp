@@ -86,6 +86,13 @@ EncoderJob::~EncoderJob()
     removeTemporaryFile();
 }
 
+QString EncoderJob::abandon()
+{
+    disconnect(&process, nullptr, this, nullptr);
+    process.kill();
+    return encodedPath;
+}
+
 QString EncoderJob::source() const
 {
     return sourcePath;

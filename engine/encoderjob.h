@@ -37,6 +37,11 @@ public:
     // no temporary file to be made. finished() then never comes.
     bool start();
 
+    // For the program's end, where nothing may wait: kills the encoder without waiting for it
+    // and gives up the job, which must then never be destroyed (that would wait). Returns the
+    // temporary file left to remove.
+    QString abandon();
+
     QString source() const;
     QString errorString() const;
 

@@ -1,10 +1,12 @@
 #include "safefiles.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -14,10 +16,15 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <future>
+#include <memory>
 #include <system_error>
+#include <thread>
 
 namespace {
 
@@ -74,6 +81,26 @@ QString systemPath(const QString &path)
 #else
     return path;
 #endif
+}
+
+void removeWithin(const QStringList &paths, int milliseconds)
+{
+    auto removed = std::make_shared<std::promise<void>>();
+    std::future<void> done = removed->get_future();
+    const QDeadlineTimer deadline(milliseconds);
+    // Detached: a thread blocked in a dead disk can only be left behind. Tried again for a
+    // while, as Windows keeps a killed encoder's file open a moment longer.
+    std::thread([paths, removed, deadline] {
+        QStringList left = paths;
+        while (!left.isEmpty() && !deadline.hasExpired()) {
+            left.erase(std::remove_if(left.begin(), left.end(), [](const QString &path) {
+                return QFile::remove(path) || !QFile::exists(path);
+            }), left.end());
+            std::this_thread::sleep_for(std::chrono::milliseconds(left.isEmpty() ? 0 : 50));
+        }
+        removed->set_value();
+    }).detach();
+    done.wait_for(std::chrono::milliseconds(milliseconds));
 }
 
 bool sameFile(const QString &first, const QString &second)

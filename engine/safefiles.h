@@ -40,6 +40,11 @@ bool syncFolder(const QString &folder, QString &error);
 // player), so a later try may work.
 enum class Replaced { Done, Busy, Failed };
 
+// Removes the files at paths from another thread, waiting at most milliseconds for it: a disk
+// that stopped answering must not hold up the program's end. What is not removed by then is
+// left to the next run's sweep.
+void removeWithin(const QStringList &paths, int milliseconds);
+
 // Renames from to to, replacing whatever name to was, a link included (the link is replaced,
 // not followed). The rename is atomic: to names either its old file or the new one. On failure
 // fills error.

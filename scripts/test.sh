@@ -5,8 +5,8 @@ cd "$(dirname "$0")/.."
 source scripts/common.sh
 
 # xvfb-run, xrdb and xprop make the screens of the scaling rows.
-ensure_packages "${base_packages[@]}" dpkg-dev file fusefat dosfstools xvfb xauth x11-xserver-utils \
-    x11-utils
+ensure_packages "${base_packages[@]}" dpkg-dev file fusefat dosfstools procps xvfb xauth \
+    x11-xserver-utils x11-utils
 export QT_QPA_PLATFORM=offscreen
 
 build_tree build

@@ -44,6 +44,7 @@ QString StickMount::mount(const QString &kind, const QString &image, const QStri
         return "fusefat cannot mount here";
     }
     mounted = folder;
+    this->image = image;
     const qint64 room = QStorageInfo(folder).bytesAvailable() - (8 << 10);
     if (kind.endsWith("full") && !writeFile(folder + "/fill", QByteArray(int(room), '\0'))) {
         return "cannot fill the image";
@@ -51,9 +52,15 @@ QString StickMount::mount(const QString &kind, const QString &image, const QStri
     return QString();
 }
 
+void StickMount::pause(bool stopped)
+{
+    quiet("pkill", { stopped ? "-STOP" : "-CONT", "-f", "fusefat.* " + image });
+}
+
 StickMount::~StickMount()
 {
     if (!mounted.isEmpty()) {
+        pause(false); // also after a failed check
         quiet("fusermount", { "-u", mounted });
     }
 }

@@ -44,10 +44,14 @@ public:
     // kind: "fat", "fat-read-only" or "fat-full" (a file takes up all room but a few kilobytes).
     // Returns why the stick cannot be had here, or nothing.
     QString mount(const QString &kind, const QString &image, const QString &folder);
+    // Stops the stick's file system process, or lets it go on: a stick, a phone or a share
+    // that stops answering.
+    void pause(bool stopped);
     ~StickMount();
 
 private:
     QString mounted;
+    QString image;
 };
 
 } // namespace Fixtures

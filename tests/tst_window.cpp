@@ -614,6 +614,9 @@ private slots:
             QTest::newRow(qPrintable(signal)) << four << 2 << 2 << signal;
         }
 #endif
+#ifndef Q_OS_WIN
+        QTest::newRow("stuck-source-stick") << four << 2 << 2 << "stuck";
+#endif
         // Nothing can clean up after SIGKILL but the system, which ends the encoders with the
         // program; the next run into the folder removes the temporaries left.
         QTest::newRow("killed-then-swept") << four << 2 << 2 << "kill";
@@ -628,6 +631,11 @@ private slots:
         // The stand-in encoder beside the spy sleeps until stopped, holding a lock file in locks/.
         const QString source = folder("quit");
         const QString output = folder("quit-out");
+        StickMount stick; // for a source stick that stops answering once the run is under way
+        const QString failure = ending == "stuck" ? stick.mount("fat", source + ".img", source) : "";
+        if (!failure.isEmpty()) {
+            QSKIP(qPrintable("no FAT stick: " + failure));
+        }
         for (const QString &name : names) {
             QVERIFY(writeFile(source + '/' + name, "not yet a good MP3"));
         }
@@ -657,6 +665,15 @@ private slots:
 #ifndef Q_OS_WIN
         if (signalNumbers.contains(ending)) {
             ::kill(pid_t(program.processId()), signalNumbers.value(ending));
+        }
+        if (ending == "stuck") {
+            // Jobs hold their sources open there: the window goes at once all the same, and the
+            // program's end follows once the stick answers again.
+            stick.pause(true);
+            ::kill(pid_t(program.processId()), SIGTERM);
+            QVERIFY(program.waitForReadyRead(2000));
+            QCOMPARE(program.readLine(), QByteArray("hidden\n"));
+            stick.pause(false);
         }
 #endif
         // (It may have ended already, while the line was awaited.)
