@@ -1,5 +1,5 @@
+#include "fonts.h"
 #include "mainwindow.h"
-#include "narrowfont.h"
 #include "qttranslation.h"
 #include "quitsignals.h"
 #include "screenscale.h"
@@ -10,7 +10,7 @@ int main(int argc, char *argv[])
 {
     ScreenScale::prepare();
     QApplication application(argc, argv);
-    provideNarrowFont(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
+    provideFonts(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
     installQtTranslation();
     MainWindow window;
     // Frameless, yet Windows gives it a taskbar button that minimises and a system menu.

@@ -198,6 +198,9 @@ void MainWindow::showEvent(QShowEvent *event)
     // Moved to a screen of another DPI, or the screen's DPI changed: the window follows.
     if (!followsScreen && windowHandle()) {
         followsScreen = true;
+        // Again: main()'s setWindowFlags() lets go of the focus, and on activation Qt would give
+        // it to the first button.
+        setFocus();
         connect(windowHandle(), &QWindow::screenChanged, this, &MainWindow::followScreen);
         followScreen(windowHandle()->screen());
     }

@@ -23,7 +23,7 @@ foreach(runtime libgcc_s_seh-1.dll libstdc++-6.dll libwinpthread-1.dll)
                                   \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${runtime})")
 endforeach()
 
-install(FILES ${TUNEWRIGHT_NARROW_FONTS} DESTINATION fonts)
+install(FILES ${TUNEWRIGHT_FONTS} DESTINATION fonts)
 install(FILES ${TUNEWRIGHT_QT_TRANSLATION} DESTINATION translations)
 if(TUNEWRIGHT_LICENSES)
     install(DIRECTORY ${TUNEWRIGHT_LICENSES}/ DESTINATION LICENSES)

@@ -1,5 +1,6 @@
 #include "encoderjob.h"
 #include "fixtures.h"
+#include "fonts.h"
 #include "mainwindow.h"
 #include "screenscale.h"
 
@@ -430,6 +431,7 @@ private slots:
         if (side == 0) {
             QSKIP("run by screens()");
         }
+        provideFonts(QFileInfo(PROGRAM_SPY).absolutePath() + "/fonts"); // as main() does
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
