@@ -275,6 +275,7 @@ void MainWindow::resetState()
     kept.sourceMode = state.sourceMode;
     kept.sourceFolderPath = state.sourceFolderPath;
     kept.sourceDir = state.sourceDir;
+    kept.sourceFolderIdentity = state.sourceFolderIdentity;
     kept.resultInfo = state.resultInfo;
     state = kept;
 }
@@ -329,6 +330,7 @@ bool MainWindow::pickFolder(const QString &folder)
         return false;
     }
     state.sourceFolderPath = state.fileList.first().absolutePath();
+    state.sourceFolderIdentity = folderIdentity(state.sourceFolderPath);
     ui->label->setText(QStringLiteral("Percorso dei file: ") + state.sourceDir.path()
                        + QString::fromLatin1(chooseAgainHint));
     state.sourceMode = QStringLiteral("folder");
@@ -404,7 +406,7 @@ void MainWindow::quit()
     // be removed within a second is left to the next run's sweep. std::exit() destroys nothing
     // on main()'s stack, so no job's destructor waits either.
     hide();
-    removeWithin(run->abandon(), 1000);
+    runWithin(run->abandon(), 1000);
     std::exit(0);
 }
 
@@ -478,7 +480,8 @@ void MainWindow::on_pushButton_4_clicked()
         return;
     }
     const QFileInfoList listing = listMp3Files(state.sourceDir, { QStringLiteral("*.mp3") });
-    run->start(folderTasks(listing), listing.size());
+    run->start(folderTasks(listing), listing.size(),
+               { state.sourceFolderPath, state.sourceFolderIdentity });
 }
 
 QList<RunTask> MainWindow::folderTasks(const QFileInfoList &listing) const

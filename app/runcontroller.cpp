@@ -1,6 +1,7 @@
 #include "runcontroller.h"
 #include "encoderjob.h"
 #include "runfolder.h"
+#include "safefiles.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -48,14 +49,19 @@ int RunController::jobLimit()
     return QThread::idealThreadCount();
 }
 
-void RunController::start(const QList<RunTask> &runTasks, int listed)
+void RunController::start(const QList<RunTask> &runTasks, int listed, const SourceFolder &source)
 {
     tasks = runTasks;
+    sourceFolder = source;
     outcomes = QVector<Outcome>(tasks.size(), Outcome::Waiting);
     nextToStart = 0;
     nextToReport = 0;
     count = listed;
     limit = jobLimit();
+    // Gone since the pick, the folder lists as empty or not at all: that is no empty run.
+    if (sourceGone()) {
+        failFolder(0, sourceFolder.path);
+    }
     startMore();
     finishIfDone();
 }
@@ -70,17 +76,19 @@ void RunController::stop()
     updateEncoding();
 }
 
-QStringList RunController::abandon()
+std::function<void()> RunController::abandon()
 {
-    QStringList leftovers;
+    QStringList temporaries;
     for (EncoderJob *job : running.keys()) {
-        leftovers << job->abandon();
+        temporaries << job->abandon();
     }
     running.clear();
-    if (folder) {
-        leftovers << folder.release()->abandon();
-    }
-    return leftovers;
+    std::shared_ptr<RunFolder> held(folder.release());
+    return [temporaries, held]() mutable {
+        removeFiles(temporaries, QDeadlineTimer(1000));
+        // The lock file last: until it goes, a later run leaves the temporaries alone.
+        held.reset();
+    };
 }
 
 void RunController::startMore()
@@ -107,7 +115,7 @@ void RunController::startTask(int index)
     if (!job->start()) {
         const bool destination = job->destinationFailed();
         delete job;
-        destination ? failDestination(index) : recordOutcome(index, Outcome::Failed);
+        fileFailed(index, destination);
         return;
     }
     qDebug() << "App path : " << appPath;
@@ -132,13 +140,32 @@ void RunController::jobFinished(EncoderJob *job, bool converted)
 {
     const int index = running.take(job);
     job->deleteLater();
-    if (job->destinationFailed()) {
-        failDestination(index);
+    if (converted) {
+        recordOutcome(index, Outcome::Converted);
     } else {
-        recordOutcome(index, converted ? Outcome::Converted : Outcome::Failed);
-        startMore();
+        fileFailed(index, job->destinationFailed());
     }
+    startMore();
     finishIfDone();
+}
+
+void RunController::fileFailed(int index, bool destinationFailed)
+{
+    if (destinationFailed) {
+        failFolder(index, QFileInfo(tasks.at(index).output).absolutePath());
+    } else if (sourceGone()) {
+        failFolder(index, sourceFolder.path);
+    } else {
+        recordOutcome(index, Outcome::Failed);
+    }
+}
+
+bool RunController::sourceGone() const
+{
+    // An unplugged stick leaves its mount point behind: an empty folder on another device.
+    return !sourceFolder.path.isEmpty()
+        && (folderIdentity(sourceFolder.path) != sourceFolder.identity
+            || !QFileInfo(sourceFolder.path).isReadable());
 }
 
 void RunController::recordOutcome(int index, Outcome outcome)
@@ -155,18 +182,17 @@ void RunController::recordOutcome(int index, Outcome outcome)
     }
 }
 
-void RunController::failDestination(int index)
+void RunController::failFolder(int index, const QString &path)
 {
     // Every further file would fail there too: the run ends with the failures before this one
     // and one box for the folder. Files stopped or never started get none.
-    const QString destination = QFileInfo(tasks.at(index).output).absolutePath();
     stop();
     for (int i = nextToReport; i < index; ++i) {
         if (outcomes.at(i) == Outcome::Failed) {
             queueBox(tasks.at(i).source);
         }
     }
-    queueBox(destination);
+    queueBox(path);
     nextToStart = tasks.size();
     nextToReport = tasks.size();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -7,6 +8,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 class EncoderJob;
@@ -19,6 +21,13 @@ struct RunTask
     int position;
     QString source;
     QString output;
+};
+
+// A folder run's source folder as it was picked (see folderIdentity()); no path for one file.
+struct SourceFolder
+{
+    QString path;
+    QByteArray identity;
 };
 
 // The "Errore" box for a file that cannot be converted, or a folder that cannot take files,
@@ -43,17 +52,19 @@ public:
     // Starts converting tasks, which all write into one folder, at most jobLimit() at once. Two
     // files whose names are equal ignoring case never run at once, and where the destination
     // folds case the later one fails instead of replacing the earlier one's output. count is
-    // the size of the listing, for "i/n".
-    void start(const QList<RunTask> &tasks, int count);
+    // the size of the listing, for "i/n". When the source folder is gone (removed, unplugged,
+    // no longer readable), before or during the run, the run ends as for a destination that
+    // cannot take files, with one box naming the source folder.
+    void start(const QList<RunTask> &tasks, int count, const SourceFolder &source = {});
 
     // Stops the run's jobs for good: kills every encoder, waits for it and removes its
     // temporary file. At the program's exit nothing more is shown or reported.
     void stop();
 
     // For the program's end, where nothing may wait on an encoder or a disk: kills every
-    // encoder and gives up the jobs without waiting. Returns the files left to remove: the
-    // temporaries and the run's lock file.
-    QStringList abandon();
+    // encoder and gives up the jobs without waiting. Returns what is left to do, which may
+    // wait on a disk: removing the temporaries, then the run's lock file.
+    std::function<void()> abandon();
 
 signals:
     void fileStarted(int position, int count, const QString &output);
@@ -71,7 +82,9 @@ private:
     bool waitsForRunningJob(const RunTask &task) const;
     void jobFinished(EncoderJob *job, bool converted);
     void recordOutcome(int index, Outcome outcome);
-    void failDestination(int index);
+    void fileFailed(int index, bool destinationFailed);
+    bool sourceGone() const;
+    void failFolder(int index, const QString &path);
     void queueBox(const QString &path);
     void showBoxes();
     void updateEncoding();
@@ -79,6 +92,7 @@ private:
 
     QWidget *window;
     QList<RunTask> tasks;
+    SourceFolder sourceFolder;
     QVector<Outcome> outcomes;
     int nextToStart = 0;
     int nextToReport = 0;

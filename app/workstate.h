@@ -20,4 +20,6 @@ struct WorkState
     QFileInfo resultInfo;
     QDir sourceDir{QString()};
     QList<QFileInfo> fileList;
+    // The source folder as it was picked (see folderIdentity()), to tell when it is gone.
+    QByteArray sourceFolderIdentity;
 };

@@ -35,13 +35,6 @@ RunFolder::RunFolder(const QString &path)
 // Out of line: QLockFile is complete only here. Its destructor removes the lock file.
 RunFolder::~RunFolder() = default;
 
-QString RunFolder::abandon()
-{
-    // Never deleted: QLockFile's destructor removes its file, which may be on a dead disk.
-    lock.release();
-    return lockPath(token);
-}
-
 QString RunFolder::path() const
 {
     return folder;

@@ -24,10 +24,6 @@ public:
     // either: the run's first file fails there and cannotTakeFiles() says why.
     void open();
 
-    // For the program's end: lets go of the lock file without touching the disk, and returns
-    // its path, left to remove; the folder must then never be destroyed.
-    QString abandon();
-
     QString path() const;
 
     // Whether writing path would replace a file this run wrote under another spelling of its

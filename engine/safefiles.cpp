@@ -13,6 +13,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -83,24 +84,29 @@ QString systemPath(const QString &path)
 #endif
 }
 
-void removeWithin(const QStringList &paths, int milliseconds)
+void runWithin(const std::function<void()> &work, int milliseconds)
 {
-    auto removed = std::make_shared<std::promise<void>>();
-    std::future<void> done = removed->get_future();
-    const QDeadlineTimer deadline(milliseconds);
-    // Detached: a thread blocked in a dead disk can only be left behind. Tried again for a
-    // while, as Windows keeps a killed encoder's file open a moment longer.
-    std::thread([paths, removed, deadline] {
-        QStringList left = paths;
-        while (!left.isEmpty() && !deadline.hasExpired()) {
-            left.erase(std::remove_if(left.begin(), left.end(), [](const QString &path) {
-                return QFile::remove(path) || !QFile::exists(path);
-            }), left.end());
-            std::this_thread::sleep_for(std::chrono::milliseconds(left.isEmpty() ? 0 : 50));
-        }
-        removed->set_value();
+    auto finished = std::make_shared<std::promise<void>>();
+    std::future<void> done = finished->get_future();
+    // Detached: a thread blocked in a dead disk can only be left behind.
+    std::thread([work, finished] {
+        work();
+        finished->set_value();
     }).detach();
     done.wait_for(std::chrono::milliseconds(milliseconds));
+}
+
+void removeFiles(const QStringList &paths, const QDeadlineTimer &deadline)
+{
+    QStringList left = paths;
+    const auto removed = [](const QString &path) {
+        return QFile::remove(path) || !QFile::exists(path);
+    };
+    left.erase(std::remove_if(left.begin(), left.end(), removed), left.end());
+    while (!left.isEmpty() && !deadline.hasExpired()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        left.erase(std::remove_if(left.begin(), left.end(), removed), left.end());
+    }
 }
 
 bool sameFile(const QString &first, const QString &second)
@@ -120,6 +126,33 @@ bool sameFile(const QString &first, const QString &second)
     const QStringList listed = QDir(firstInfo.absolutePath())
                                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
     return !listed.contains(firstInfo.fileName()) || !listed.contains(secondInfo.fileName());
+}
+
+QByteArray folderIdentity(const QString &path)
+{
+#ifdef Q_OS_WIN
+    // Backup semantics: the only way CreateFileW opens a folder.
+    const HANDLE folder = CreateFileW(reinterpret_cast<const wchar_t *>(systemPath(path).utf16()),
+                                      0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION information;
+    const bool known = folder != INVALID_HANDLE_VALUE
+        && GetFileInformationByHandle(folder, &information);
+    if (folder != INVALID_HANDLE_VALUE) {
+        CloseHandle(folder);
+    }
+    return known ? QByteArray::number(quint64(information.dwVolumeSerialNumber)) + ':'
+            + QByteArray::number(quint64(information.nFileIndexHigh) << 32
+                                 | information.nFileIndexLow)
+                 : QByteArray();
+#else
+    struct stat status;
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        return QByteArray();
+    }
+    return QByteArray::number(quint64(status.st_dev)) + ':'
+        + QByteArray::number(quint64(status.st_ino));
+#endif
 }
 
 bool openNewFile(const QString &path, QFile &file)

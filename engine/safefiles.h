@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 class QFile;
 
@@ -23,6 +27,11 @@ QString systemPath(const QString &path);
 // does not exist.
 bool sameFile(const QString &first, const QString &second);
 
+// What tells a folder from any other, also from one mounted or made later under the same path
+// (an unplugged stick leaves its empty mount point behind): device and inode, or on Windows the
+// volume serial number and file index. Empty where the folder cannot be reached.
+QByteArray folderIdentity(const QString &path);
+
 // Opens path as a new, empty file that did not exist before, never through a link. On failure
 // returns false and file.errorString() says why.
 bool openNewFile(const QString &path, QFile &file);
@@ -40,10 +49,13 @@ bool syncFolder(const QString &folder, QString &error);
 // player), so a later try may work.
 enum class Replaced { Done, Busy, Failed };
 
-// Removes the files at paths from another thread, waiting at most milliseconds for it: a disk
-// that stopped answering must not hold up the program's end. What is not removed by then is
-// left to the next run's sweep.
-void removeWithin(const QStringList &paths, int milliseconds);
+// Runs work on a thread of its own and waits for it at most milliseconds: a disk that stopped
+// answering must not hold up the program's end. Work not done by then is left behind.
+void runWithin(const std::function<void()> &work, int milliseconds);
+
+// Removes the files at paths, trying again until deadline those that cannot be removed yet:
+// Windows keeps a killed process's files open a moment longer.
+void removeFiles(const QStringList &paths, const QDeadlineTimer &deadline);
 
 // Renames from to to, replacing whatever name to was, a link included (the link is replaced,
 // not followed). The rename is atomic: to names either its old file or the new one. On failure

@@ -36,7 +36,8 @@ QString StickMount::mount(const QString &kind, const QString &image, const QStri
     QDir().mkpath(folder);
     QFile::remove(image);
     const QString mkfs = QStandardPaths::findExecutable("mkfs.vfat", { "/usr/sbin", "/sbin" });
-    if (mkfs.isEmpty() || quiet(mkfs, { "-C", image, "4096" }) != 0) { // 4 MiB
+    const QString kibibytes = kind.endsWith("large") ? "40960" : "4096";
+    if (mkfs.isEmpty() || quiet(mkfs, { "-C", image, kibibytes }) != 0) {
         return "no mkfs.vfat";
     }
     // fusefat's ro holds even for root, which passes every permission check.
@@ -55,6 +56,12 @@ QString StickMount::mount(const QString &kind, const QString &image, const QStri
 void StickMount::pause(bool stopped)
 {
     quiet("pkill", { stopped ? "-STOP" : "-CONT", "-f", "fusefat.* " + image });
+}
+
+void StickMount::unplug()
+{
+    quiet("fusermount", { "-u", "-z", mounted });
+    mounted.clear();
 }
 
 StickMount::~StickMount()

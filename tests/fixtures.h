@@ -41,12 +41,15 @@ private:
 class StickMount
 {
 public:
-    // kind: "fat", "fat-read-only" or "fat-full" (a file takes up all room but a few kilobytes).
+    // kind: "fat", "fat-read-only", "fat-full" (a file takes up all room but a few kilobytes)
+    // or "fat-large" (40 MiB instead of 4).
     // Returns why the stick cannot be had here, or nothing.
     QString mount(const QString &kind, const QString &image, const QString &folder);
     // Stops the stick's file system process, or lets it go on: a stick, a phone or a share
     // that stops answering.
     void pause(bool stopped);
+    // Pulls the stick out: its files already open still read, its folder is an empty one.
+    void unplug();
     ~StickMount();
 
 private:

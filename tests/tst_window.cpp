@@ -499,7 +499,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("sources");
         // Where the run writes: "local", "removed" (a local folder removed while the first
-        // "Errore" box is up), or a stick (see StickMount).
+        // "Errore" box is up), or a stick (see StickMount); or "source-stick", the sources on a
+        // stick unplugged while the first "Errore" box is up.
         QTest::addColumn<QString>("destination");
         QTest::addColumn<int>("jobs");
         // What the "Errore" boxes name, in order: a source, or "destination".
@@ -535,6 +536,9 @@ private slots:
 #ifndef Q_OS_WIN
         destinationRow("removed-mid-run", { "a-empty.mp3", "b.mp3", "c.mp3" }, "removed", 1,
                        { "a-empty.mp3", "destination" }, {});
+        // Unplugged at a's box, while lame still reads b: one box for the stick, none for c.
+        destinationRow("source-stick-unplugged", { "a-empty.mp3", "b-slow-rejected.mp3", "c.mp3" },
+                       "source-stick", 1, { "a-empty.mp3", "source" }, {});
         // Listed and boxed in its place (before d's box), though Qt cannot list it.
         const QString cafe = QString::fromUtf8("caf\xC3\xA9.mp3");
         const QString cafeShown = QString(cafe).replace(QChar(0xE9), QChar::ReplacementCharacter);
@@ -556,8 +560,10 @@ private slots:
         const QString source = folder("dsrc");
         const QString out = folder("dest");
         StickMount stick;
-        const QString failure = !destination.startsWith("fat")
-            ? QString() : stick.mount(destination, directory.filePath("stick.img"), out);
+        const QString image = directory.filePath("stick.img");
+        const bool sourceStick = destination == "source-stick";
+        const QString failure = sourceStick ? stick.mount("fat-large", image, source)
+            : destination.startsWith("fat") ? stick.mount(destination, image, out) : QString();
         if (!failure.isEmpty()) {
             QSKIP(qPrintable("no FAT stick to write to: " + failure));
         }
@@ -585,12 +591,16 @@ private slots:
             if (destination == "removed" && driver.seen[index].startsWith("Errore")) {
                 QTRY_VERIFY_WITH_TIMEOUT(QDir(out).removeRecursively(), 5000);
             }
+            if (sourceStick && driver.seen[index].startsWith("Errore")) {
+                stick.unplug();
+            }
         };
         take(window, { "folder", "next", "start" });
         QStringList named;
         for (const QString &seen : driver.seen.mid(3)) {
             const QString path = seen.section('\n', -1);
-            named << (path == out ? "destination" : QFileInfo(path).fileName());
+            named << (path == out ? "destination"
+                                  : path == source ? "source" : QFileInfo(path).fileName());
         }
         QCOMPARE(named, boxes);
         QCOMPARE(progressText(window), done);
