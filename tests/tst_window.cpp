@@ -437,6 +437,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.size(), QSize(side, side));
         QVERIFY(window.screen()->availableGeometry().contains(window.frameGeometry()));
+        // The artwork scaled whole, not repeated: the light panel in the middle.
+        QVERIFY(window.grab().toImage().pixelColor(side / 2, side / 2 - 3).value() > 150);
         // Every text whole: none wider or taller than its widget, wrapped or not.
         QStringList cut;
         for (QWidget *widget : window.findChildren<QWidget *>()) {
