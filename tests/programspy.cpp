@@ -43,29 +43,16 @@ static void runAndQuit(QMainWindow *window)
     QTimer::singleShot(0, window, [button] { button("pushButton_4")->click(); });
 }
 
-// Says "hidden" the moment the window goes.
-class HideSpy : public QObject
-{
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Hide) {
-            std::printf("hidden\n");
-            std::fflush(stdout);
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 static void installSpy()
 {
     QMetaObject::invokeMethod(qApp, [] {
         for (QWidget *widget : QApplication::topLevelWidgets()) {
             if (auto *window = qobject_cast<QMainWindow *>(widget)) {
-                window->installEventFilter(new HideSpy(window));
+                // Says "hidden" the moment the window goes.
+                QObject::connect(window->windowHandle(), &QWindow::visibleChanged, [](bool shown) {
+                    std::printf(shown ? "" : "hidden\n");
+                    std::fflush(stdout);
+                });
                 runAndQuit(window);
             }
         }
