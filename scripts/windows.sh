@@ -297,7 +297,7 @@ windows_path() { winepath -w "$1" | tr '\\' /; }
 shown=$(cd "$bundle" && WINEQT_QPA_PLATFORM_PLUGIN_PATH=$(winepath -w "$qt_prefix/plugins/platforms") \
     SPY_DESTINATION="$(windows_path "$check/uscita")" \
     timeout 300 wine tunewright-spy.exe "$(windows_path "$check/sorgente")" 2>/dev/null |
-    tr -d '\r')
+    tr -d '\r' | sed -n 1p)
 rm "$bundle/tunewright-spy.exe"
 echo "program: $shown"
 [ "$shown" = "1 0x6801 Annulla Liberation Sans Narrow 100 Operazione completata" ] ||
