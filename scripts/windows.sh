@@ -292,9 +292,10 @@ for name in "${names[@]}"; do
     cat tests/data/low.mp3 <(tail_bytes) >"$deep/sorgente/$name"
 done
 cp "$out/tests/spy/tunewright-spy.exe" "$bundle/"
-# Windows paths with forward slashes, as a file dialog gives them, spelled by hand (winepath
-# cuts them at 260 characters; Z: is Wine's drive for /); the bundle's own Qt, lame.exe and
-# fonts, plus the offscreen platform and the test library from the Qt build.
+# Windows paths with forward slashes, as a file dialog gives them; the bundle's own Qt, lame.exe
+# and fonts, plus the offscreen platform and the test library from the Qt build. The deep ones
+# are spelled by hand: winepath cuts paths at 260 characters (Z: is Wine's drive for /).
+windows_path() { winepath -w "$1" | tr '\\' /; }
 shown=$(cd "$bundle" && WINEQT_QPA_PLATFORM_PLUGIN_PATH=$(winepath -w "$qt_prefix/plugins/platforms") \
     SPY_DESTINATION="Z:$deep/uscita" timeout 300 wine tunewright-spy.exe "Z:$deep/sorgente" \
     2>/dev/null | tr -d '\r' | sed -n 1p)
