@@ -309,6 +309,9 @@ for name in "${names[@]}"; do
         { echo "$name is not Debian lame's audio followed by the source's blocks" >&2; exit 1; }
 done
 echo "${#names[@]} files in a ${#deep}-character folder: Debian lame's audio and the source's blocks"
+# For the setup's check: a source and what it must become.
+cp "$deep/sorgente/song.mp3" "$check/song.mp3"
+cp "$deep/uscita/song.mp3" "$check/expected.mp3"
 wineserver -w
 
 source scripts/windows/setup.sh
