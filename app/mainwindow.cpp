@@ -195,8 +195,9 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    // Moved to a screen of another DPI, or the screen's DPI changed: the window follows.
-    if (!followsScreen && windowHandle()) {
+    // Moved to a screen of another DPI, or the screen's DPI changed: the window follows. Only
+    // the first time: a window restored from the taskbar keeps its focus.
+    if (!followsScreen) {
         followsScreen = true;
         // Again: main()'s setWindowFlags() lets go of the focus, and on activation Qt would give
         // it to the first button.
@@ -395,7 +396,7 @@ void MainWindow::on_pushBtnQuit_clicked()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // Alt+F4, the taskbar's menu, a logoff: all end the program as "X" does.
-    event->accept();
+    Q_UNUSED(event)
     quit();
 }
 

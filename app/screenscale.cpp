@@ -26,9 +26,10 @@ namespace ScreenScale {
 
 void prepare()
 {
+    // Not a number: 1. (A factor of 0 or less ends as 1 in systemFactor().)
     bool valid = false;
     const qreal requested = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&valid);
-    requestedFactor = valid && requested > 0 ? requested : 1.0;
+    requestedFactor = valid ? requested : 1.0;
     for (const char *name : { "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS",
                               "QT_AUTO_SCREEN_SCALE_FACTOR", "QT_ENABLE_HIGHDPI_SCALING" }) {
         qunsetenv(name);
