@@ -101,12 +101,13 @@ bool drop(MainWindow &window, const QString &path)
 void take(MainWindow &window, const QStringList &steps)
 {
     const QMap<QString, Qt::Key> keys = { { "Tab", Qt::Key_Tab }, { "Space", Qt::Key_Space },
-                                          { "Return", Qt::Key_Return } };
+                                          { "Return", Qt::Key_Return },
+                                          { "Escape", Qt::Key_Escape } };
     auto *start = window.findChild<QPushButton *>(buttonName("start"));
     for (const QString &step : steps) {
         auto *button = stepNames.contains(step) ? window.findChild<QPushButton *>(buttonName(step))
                                                 : nullptr;
-        const bool pressed = button || (keys.contains(step) && step != "Tab");
+        const bool pressed = button || step == "Space" || step == "Return";
         const bool starts = pressed && (button ? button : window.focusWidget()) == start
             && start->isEnabled();
         if (button) {
@@ -238,8 +239,10 @@ private slots:
                  { "%/src/d.mP3", "%/out/d.mP3", "%/no-mp3", "OK" },
                  { chooseFile, saveAs, chooseFolder, errorFor("%/no-mp3") }, none, 0, "", {}, "",
                  { "Percorso del file: %/src/d.mP3" + chooseNext, noDestination });
-        // Each step hands the focus to the next one's button; Return presses it as Space does.
-        stepsRow("keyboard", { "Return", "Tab", "Return", "Space", "Return", "Tab", "Return" },
+        // Each step hands the focus to the next one's button; Return presses it as Space does,
+        // and no other key does.
+        stepsRow("keyboard",
+                 { "Return", "Tab", "Return", "Space", "Return", "Tab", "Escape", "Return" },
                  { "%/src/b.Mp3", "%/out/b.Mp3", "Return" }, { chooseFile, saveAs, overwrite },
                  none, 0, "", { "b.Mp3" });
         // A FAT stick folds case: song.mp3 is the source Song.mp3 under another spelling.
@@ -437,8 +440,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.size(), QSize(side, side));
         QVERIFY(window.screen()->availableGeometry().contains(window.frameGeometry()));
-        // The artwork scaled whole, not repeated: the light panel in the middle.
-        QVERIFY(window.grab().toImage().pixelColor(side / 2, side / 2 - 3).value() > 150);
+        // The artwork scaled whole, not repeated: the light panel in the middle, and the logo's
+        // blue note where the design has it.
+        const QImage shot = window.grab().toImage();
+        QVERIFY(shot.pixelColor(side / 2, side / 2 - 3).value() > 150);
+        const QColor note = shot.pixelColor(42 * side / 750, 56 * side / 750);
+        QVERIFY(note.blue() - note.red() > 60);
         // Every text whole: none wider or taller than its widget, wrapped or not.
         QStringList cut;
         for (QWidget *widget : window.findChildren<QWidget *>()) {
